@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Tallyvane and runs it. With no arguments it counts the bundled
+# sample tree; any arguments are passed to the program.
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/deps.sh
+tv_need_packages "${TV_BUILD_PACKAGES[@]}"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target tallyvane
+if [ $# -eq 0 ]; then
+  exec build/tallyvane examples
+fi
+exec build/tallyvane "$@"

@@ -1,0 +1,60 @@
+// Per-file counts and run totals.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/codepage.h"
+
+namespace tv {
+
+/// The counts of one file. A line counted as code and comment is in both, so
+/// code + comment + blank may exceed total.
+struct FileTally {
+  uint64_t total = 0;
+  uint64_t code = 0;
+  uint64_t comment = 0;
+  uint64_t blank = 0;
+
+  bool operator==(const FileTally&) const = default;
+};
+
+/// The sums of a run: the classifiers add every file's code, comment and
+/// blank lines; the run adds each file's pre-counted lines.
+struct RunTotals {
+  uint64_t code = 0;
+  uint64_t comment = 0;
+  uint64_t blank = 0;
+  uint64_t lines = 0;
+
+  void Add(const FileTally& t) {
+    code += t.code;
+    comment += t.comment;
+    blank += t.blank;
+  }
+};
+
+/// How a classifier runs: the code page of its substring searches, and the
+/// progress counter it advances by one per line (null when the run shows no
+/// progress). The counter is published in batches; a reader on another
+/// thread sees it grow monotonically and reach the exact total at the end of
+/// each file.
+struct CountOptions {
+  CodePage code_page = CodePage::Gbk;
+  std::atomic<uint64_t>* progress = nullptr;
+};
+
+/// The counting actions a line can receive.
+enum class LineClass { Blank, Code, Comment, CodeAndComment, DoubleCodeAndComment };
+
+inline void Apply(LineClass c, FileTally& t) {
+  switch (c) {
+    case LineClass::Blank: ++t.blank; break;
+    case LineClass::Code: ++t.code; break;
+    case LineClass::Comment: ++t.comment; break;
+    case LineClass::CodeAndComment: ++t.code; ++t.comment; break;
+    case LineClass::DoubleCodeAndComment: t.code += 2; ++t.comment; break;
+  }
+}
+
+}  // namespace tv

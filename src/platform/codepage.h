@@ -1,0 +1,53 @@
+// The ANSI code page: the 8-bit text encoding of settings, selection files,
+// project files and reports, and the character rule of the searches inside
+// source lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+enum class CodePage { Gbk, Utf8 };
+
+/// The code page chosen for this process: GBK unless TALLYVANE_CODEPAGE is
+/// "utf-8" (any case), "utf8" or "65001". Read once, on first use.
+CodePage AnsiCodePage();
+
+/// Parses a TALLYVANE_CODEPAGE value; a null or unknown value gives GBK.
+CodePage ParseCodePageName(const char* value);
+
+/// A byte that begins a double-byte character and takes the next byte with it.
+inline bool IsLeadByte(CodePage cp, unsigned char b) {
+  return cp == CodePage::Gbk && b >= 0x81 && b <= 0xFE;
+}
+
+/// First position at or after `from` where `needle` occurs in `hay` and that
+/// is not the second byte of a double-byte character; npos when there is none.
+size_t FindText(std::string_view hay, std::string_view needle, size_t from, CodePage cp);
+
+inline bool ContainsText(std::string_view hay, std::string_view needle, CodePage cp) {
+  return FindText(hay, needle, 0, cp) != std::string_view::npos;
+}
+
+/// Lower-cases ASCII letters, leaving both bytes of double-byte characters alone.
+std::string LowerAscii(std::string_view s, CodePage cp);
+
+/// ANSI text to UTF-8. Bytes that are not valid text become U+FFFD.
+std::string AnsiToUtf8(std::string_view ansi, CodePage cp);
+
+/// UTF-8 text to ANSI. Invalid UTF-8 bytes become "?" (GBK) or U+FFFD (UTF-8).
+std::string Utf8ToAnsi(std::string_view utf8, CodePage cp);
+
+/// Makes any byte string valid UTF-8: every invalid byte becomes U+FFFD.
+std::string SanitizeUtf8(std::string_view bytes);
+
+/// Byte length of the first `max_bytes` of `ansi` cut so that no double-byte
+/// character is split.
+size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp);
+
+/// Length of the valid UTF-8 sequence that starts `s`, or 0 when it is not valid.
+size_t Utf8SequenceLength(std::string_view s);
+
+}  // namespace tv

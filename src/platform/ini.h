@@ -1,0 +1,81 @@
+// INI profile files: sections of "key=value" lines, read and written with the
+// semantics the program's settings, selection and folder-list files rely on.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/codepage.h"
+
+namespace tv {
+
+/// The lines of one INI file, kept as the file's own bytes so that lines the
+/// program does not change are written back exactly. Section and key names
+/// match without regard to ASCII letter case. A section runs to the next line
+/// whose first non-blank character is "[". Names and values given and
+/// returned are UTF-8; the file holds them in its code page (the ANSI code
+/// page, or UTF-8 when the file starts with a byte-order mark).
+class IniDocument {
+ public:
+  IniDocument() = default;
+  IniDocument(std::string_view bytes, CodePage ansi);
+
+  /// Loads a file; a missing or unreadable file gives nullopt.
+  static std::optional<IniDocument> Load(const std::string& path, CodePage ansi);
+
+  /// The value of `key` in the first section named `section`, blanks around
+  /// it removed and one pair of enclosing quotes dropped.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  /// Replaces the key's value where it stands, adds the key at the end of its
+  /// section, or adds the section at the end of the file.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+  /// Removes every section named `section` with all its lines.
+  void DeleteSection(std::string_view section);
+
+  /// The file's bytes: every line ends in CR LF.
+  std::string Serialize() const;
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  CodePage code_page() const { return cp_; }
+
+ private:
+  // [begin, end) line indexes of the body of the first section `section`;
+  // nullopt when there is none. `header` receives the section line's index.
+  struct Range {
+    size_t header, begin, end;
+  };
+  std::optional<Range> FindSection(std::string_view ansi_section) const;
+  std::optional<size_t> FindKey(const Range& r, std::string_view ansi_key) const;
+
+  std::vector<std::string> lines_;
+  CodePage cp_ = CodePage::Gbk;
+  bool bom_ = false;
+};
+
+/// Splits text into lines the way a text-mode reader does: LF and CR LF end a
+/// line and the CR is dropped; a final line without LF counts when not empty.
+std::vector<std::string> SplitTextLines(std::string_view text);
+
+/// Reads one key of an INI file. Missing file, section or key: `fallback`.
+/// The value is cut to buffer_size - 1 bytes of the file's code page without
+/// splitting a character.
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view fallback,
+                              size_t buffer_size, CodePage ansi);
+
+/// Writes one key, replacing the file atomically; creates the file and its
+/// folder when missing. False (with a reason in `error`) when it cannot.
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value, CodePage ansi, std::string* error = nullptr);
+
+/// Deletes a whole section, replacing the file atomically.
+bool DeleteProfileSection(const std::string& path, std::string_view section, CodePage ansi,
+                          std::string* error = nullptr);
+
+/// Buffer size for values that hold a path: never below this platform's
+/// path limit.
+size_t PathBufferSize(size_t requested);
+
+}  // namespace tv

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Sourced by run.sh and test.sh; safe to run again.
+set -euo pipefail
+
+tv_need_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$pkg")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+}
+
+# Compiler, build tools, test and benchmark libraries, Qt 6 for the window,
+# and the independent .xls reader the tests use as an oracle.
+TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
+  libbenchmark-dev qt6-base-dev libgl-dev)
+TV_TEST_PACKAGES=(python3 python3-xlrd)
