@@ -39,4 +39,11 @@ struct BatchResults {
   }
 };
 
+/// The outcome of writing a report: on failure, one line naming the file
+/// and the reason.
+struct ReportResult {
+  bool ok = true;
+  std::string error;
+};
+
 }  // namespace tv

@@ -1,0 +1,3 @@
+#ifndef AppH
+#define AppH
+#endif

@@ -1,0 +1,4 @@
+#ifndef Unit1H
+#define Unit1H
+class TForm1;  // the form
+#endif

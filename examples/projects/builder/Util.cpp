@@ -1,0 +1,2 @@
+// Utilities.
+int Twice(int x) { return 2 * x; }

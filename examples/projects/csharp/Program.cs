@@ -1,0 +1,7 @@
+using System;
+
+// The C# project example.
+class Program
+{
+    static void Main() { Console.WriteLine("hi"); }
+}

@@ -1,0 +1,2 @@
+/* not a member: the project lists only .cpp and .h */
+int legacy;

@@ -1,0 +1,6 @@
+#include "main.h"
+
+// Entry point.
+int main() {
+  return Run();  /* delegate */
+}

@@ -1,0 +1,2 @@
+// Precompiled header source.
+#include "stdafx.h"

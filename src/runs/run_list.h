@@ -1,0 +1,63 @@
+// The ordered list of files a run counts, and the gathering that fills it.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file_types.h"
+
+namespace tv {
+
+/// The process-wide stop request a run and its gathering poll.
+using StopFlag = std::atomic<int>;
+
+/// What every gatherer shares: the settings path, the code page, the rules
+/// of the countable-file test (read once per gathering) and the stop request.
+struct GatherContext {
+  std::string settings_path;
+  CodePage code_page = CodePage::Gbk;
+  CountableRules rules;
+  const StopFlag* stop = nullptr;
+
+  bool StopRequested() const {
+    return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
+  }
+};
+
+/// The paths a run counts, in gathering order, duplicates kept, with the set
+/// of their file names for the same-name rule.
+class RunList {
+ public:
+  /// Appends `path` when it is countable; true when it was appended.
+  bool AddIfCountable(const std::string& path, const GatherContext& ctx) {
+    if (!IsCountableFile(path, ctx.rules, names_, ctx.code_page)) return false;
+    Add(path);
+    return true;
+  }
+  /// Appends `path` without any test (project members, file selections).
+  void Add(const std::string& path) {
+    paths_.push_back(path);
+    names_.emplace(GetFileNamePart(path));
+  }
+  void Clear() {
+    paths_.clear();
+    names_.clear();
+  }
+  /// Hands the paths over, leaving the list empty.
+  std::vector<std::string> TakePaths() {
+    names_.clear();
+    return std::move(paths_);
+  }
+
+  const std::vector<std::string>& paths() const { return paths_; }
+  size_t size() const { return paths_.size(); }
+  bool empty() const { return paths_.empty(); }
+
+ private:
+  std::vector<std::string> paths_;
+  GatheredNames names_;
+};
+
+}  // namespace tv
