@@ -1,49 +1,26 @@
-// Temporary driver: counts the files under a folder and prints their counts.
-#include <dirent.h>
-
+// The program's entry: the command-line mode, or (later) the window.
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "engine/count.h"
-#include "engine/file_types.h"
-#include "platform/file_reader.h"
-#include "settings/settings.h"
-
-namespace {
-
-void Walk(const std::string& dir, const tv::CountableRules& rules, tv::GatheredNames& names,
-          tv::RunTotals& totals) {
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = dir + "/" + name;
-    if (tv::IsDirectory(path)) {
-      Walk(path, rules, names, totals);
-    } else if (tv::IsCountableFile(path, rules, names, tv::AnsiCodePage())) {
-      names.insert(name);
-      tv::FileTally t;
-      tv::CountFile(tv::SelectClassifier(path, rules.lists, tv::AnsiCodePage()), path, t, totals,
-                    {tv::AnsiCodePage(), nullptr});
-      std::printf("%-50s %6llu %6llu %6llu %6llu\n", path.c_str(), (unsigned long long)t.total,
-                  (unsigned long long)t.code, (unsigned long long)t.comment,
-                  (unsigned long long)t.blank);
-    }
-  }
-  closedir(d);
-}
-
-}  // namespace
+#include "runs/command_line.h"
 
 int main(int argc, char** argv) {
-  const std::string root = argc > 1 ? argv[1] : "examples";
-  const std::string settings = tv::SettingsPath();
-  tv::WriteDefaultSettings(settings, tv::AnsiCodePage());
-  tv::GatheredNames names;
-  tv::RunTotals totals;
-  Walk(root, tv::ReadCountableRules(settings), names, totals);
-  std::printf("code %llu, comment %llu, blank %llu\n", (unsigned long long)totals.code,
-              (unsigned long long)totals.comment, (unsigned long long)totals.blank);
-  return 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args) {
+    if (arg == "--help") {
+      std::fputs(tv::UsageText().c_str(), stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("%s\n", std::string(tv::kVersionText).c_str());
+      return 0;
+    }
+  }
+  const tv::StartupDecision decision = tv::EvaluateArguments(args);
+  if (decision.missing_value) return 255;
+  if (decision.command_line_mode) return tv::RunCommandLine(decision, stdout, stderr);
+  std::fputs(tv::UsageText().c_str(), stderr);
+  std::fputs("\nThe window is not available in this build: give -f, -d or -s with -o.\n", stderr);
+  return 2;
 }

@@ -80,6 +80,7 @@ SummaryTexts MakeSummaryTexts(const RunTotals& totals, size_t file_count, bool s
 uint64_t LeadingNumber(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  if (i < text.size() && text[i] == '+') ++i;
   uint64_t value = 0;
   constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {

@@ -1,0 +1,287 @@
+#include "runs/command_line.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "engine/file_types.h"
+#include "platform/program_paths.h"
+#include "reports/excel_report.h"
+#include "reports/text_reports.h"
+#include "runs/run.h"
+#include "settings/settings.h"
+
+namespace tv {
+
+namespace {
+
+std::string TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return std::string(s);
+}
+
+bool IsOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
+}
+
+// A command-line run shows nothing but its progress.
+class QuietView : public RunView {
+ public:
+  void SetSelectionButtonsEnabled(bool) override {}
+  void SetStartButtonFace(StartButtonFace) override {}
+  void SetStartButtonEnabled(bool) override {}
+  void ClearResults() override {}
+  void ShowNotice(std::string_view) override {}
+  void SetProgressRange(uint64_t, bool) override {}
+  void SetProgressPosition(uint64_t) override {}
+  void AddRow(const ResultRow&) override {}
+  void SetSummary(const SummaryTexts&) override {}
+  void RefreshCursor() override {}
+};
+
+// A one-line progress indicator on a terminal, redrawn a few times a second.
+class ProgressLine {
+ public:
+  ProgressLine(std::FILE* err, const RunState& state) : err_(err), state_(state) {
+    if (err_ != nullptr && ::isatty(::fileno(err_))) thread_ = std::thread([this] { Loop(); });
+  }
+  ~ProgressLine() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    std::fputs("\r\033[K", err_);
+    std::fflush(err_);
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(150), [this] { return done_; })) {
+      const uint64_t total = state_.files_total.load();
+      const uint64_t done = state_.files_done.load();
+      if (total == 0) {
+        std::fprintf(err_, "\r\033[KGathering files...");
+      } else {
+        std::fprintf(err_, "\r\033[KCounting: %llu of %llu files (%llu%%)",
+                     static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),
+                     static_cast<unsigned long long>(done * 100 / total));
+      }
+      std::fflush(err_);
+    }
+  }
+
+  std::FILE* err_;
+  const RunState& state_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+};
+
+void PrintSummary(std::FILE* out, const SummaryTexts& s) {
+  std::fprintf(out, "文件行总数: %s\n代码行总数: %s\n注释行总数: %s\n空白行总数: %s\n代码注释率: %s\n",
+               s.lines.c_str(), s.code.c_str(), s.comment.c_str(), s.blank.c_str(),
+               s.ratio.c_str());
+}
+
+}  // namespace
+
+CommandLineOptions ParseArguments(const std::vector<std::string>& args) {
+  CommandLineOptions options;
+  std::vector<std::string>* current = nullptr;  // null: values are dropped
+  for (const std::string& arg : args) {
+    if (IsOption(arg)) {
+      auto [it, inserted] = options.try_emplace(arg);
+      current = inserted ? &it->second : nullptr;
+    } else if (current != nullptr && !arg.empty()) {
+      current->push_back(arg);
+    }
+  }
+  return options;
+}
+
+StartupDecision EvaluateArguments(const std::vector<std::string>& args) {
+  StartupDecision d;
+  const CommandLineOptions options = ParseArguments(args);
+  if (options.empty()) {
+    d.handed_over = !args.empty();
+    for (const std::string& arg : args) {
+      if (arg.empty() || arg[0] != '-') {
+        d.handed_over_path = arg;
+        break;
+      }
+    }
+    return d;
+  }
+  // Each option, then its upper-case form when the first is absent.
+  auto lookup = [&](const char* lower, const char* upper) -> std::optional<std::string> {
+    auto it = options.find(lower);
+    if (it == options.end()) it = options.find(upper);
+    if (it == options.end()) return std::nullopt;
+    if (it->second.empty()) {
+      d.missing_value = true;
+      return std::nullopt;
+    }
+    return it->second.front();
+  };
+  bool source = false;
+  if (auto v = lookup("-f", "-F")) {
+    d.path = *v;
+    d.kind = CommandLineKind::File;
+    source = true;
+  }
+  if (auto v = lookup("-d", "-D")) {
+    d.path = *v;
+    d.kind = CommandLineKind::Directory;
+    source = true;
+  }
+  if (auto v = lookup("-s", "-S")) {
+    d.selection_path = *v;
+    d.kind = CommandLineKind::SelectionFile;
+    source = true;
+  }
+  bool output = false;
+  if (auto v = lookup("-o", "-O")) {
+    d.output_path = *v;
+    output = true;
+  }
+  d.command_line_mode = !d.missing_value && source && output;
+  return d;
+}
+
+ReportFormat FormatForPath(const std::string& path, CodePage cp) {
+  const std::string ext = GetFileExtension(path, cp);
+  if (ext == "htm") return ReportFormat::Html;
+  if (ext == "csv") return ReportFormat::Csv;
+  if (ext == "txt") return ReportFormat::Txt;
+  return ReportFormat::Excel;
+}
+
+std::string WithFormatExtension(std::string path, ReportFormat format) {
+  static constexpr std::string_view kExtensions[] = {".htm", ".xls", ".csv", ".txt"};
+  const std::string_view ext = kExtensions[static_cast<int>(format)];
+  if (path.find(ext) == std::string::npos) path.append(ext);
+  return path;
+}
+
+std::string ResolveOutputPath(const StartupDecision& d, const std::string& home) {
+  std::string out = TrimBlanks(d.output_path);
+  if (out.empty() || out.find('/') != std::string::npos) return out;
+  switch (d.kind) {
+    case CommandLineKind::Directory: {
+      std::string dir = TrimBlanks(d.path);
+      if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+      return dir + out;
+    }
+    case CommandLineKind::SelectionFile: {
+      std::string base = home;
+      if (!base.empty() && base.back() != '/') base.push_back('/');
+      return base + out;
+    }
+    case CommandLineKind::File:
+      break;
+  }
+  return out;
+}
+
+std::string UsageText() {
+  return "Usage: tallyvane [-f FILE | -d FOLDER | -s SELECTION-FILE] -o REPORT\n"
+         "       tallyvane [PATH]\n"
+         "\n"
+         "Counts the blank, code and comment lines of C, C++, Java, C#, SQL, Pascal,\n"
+         "Basic and assembly sources and writes a report.\n"
+         "\n"
+         "  -f FILE            count one source file, or the members of a project file\n"
+         "                     (.dsp .bpr .vbp .vbg .dpr .csproj)\n"
+         "  -d FOLDER          count the source files under a folder\n"
+         "  -s SELECTION-FILE  count the files and folders a selection file lists\n"
+         "  -o REPORT          the report; its extension picks the format: .htm, .csv,\n"
+         "                     .txt, anything else an Excel workbook (.xls). A name without\n"
+         "                     a folder goes into the -d folder, or the home folder after -s.\n"
+         "  --help             show this text\n"
+         "  --version          show the version\n"
+         "\n"
+         "Without -o the program opens its window. Settings: Setup.ini beside the program,\n"
+         "else ~/.config/tallyvane/Setup.ini, or the file named by TALLYVANE_SETTINGS.\n"
+         "TALLYVANE_CODEPAGE=utf-8 writes reports and settings in UTF-8 instead of GBK.\n";
+}
+
+bool WriteReport(const std::string& path, ReportFormat format, const BatchResults& results,
+                 CodePage cp, std::string& error) {
+  ReportResult r;
+  switch (format) {
+    case ReportFormat::Html: r = WriteHtmlReport(path, results, cp); break;
+    case ReportFormat::Csv: r = WriteCsvReport(path, results, cp); break;
+    case ReportFormat::Txt: r = WriteTxtReport(path, results, TxtMode::New, cp); break;
+    case ReportFormat::Excel: r = WriteExcelReport(path, results); break;
+  }
+  if (!r.ok) error = r.error;
+  return r.ok;
+}
+
+int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
+  const CodePage cp = AnsiCodePage();
+  const std::string settings = SettingsPath();
+  if (!WriteDefaultSettings(settings, cp)) {
+    std::fprintf(err, "tallyvane: warning: cannot create the settings file %s; using defaults\n",
+                 settings.c_str());
+  }
+
+  RunRequest req;
+  req.command_line = true;
+  req.settings_path = settings;
+  req.code_page = cp;
+  if (d.kind == CommandLineKind::SelectionFile) {
+    req.type = SelectionType::SelectionFile;
+    req.path = TrimBlanks(d.selection_path);
+  } else {
+    req.type = d.kind == CommandLineKind::File ? SelectionType::AllFiles
+                                               : SelectionType::OneDirectory;
+    req.path = TrimBlanks(d.path);
+    if (req.path.empty()) {
+      std::fprintf(err, "tallyvane: the path to count is empty; nothing was counted\n");
+      return 0;
+    }
+  }
+
+  RunFlags flags;
+  RunState state;
+  QuietView view;
+  RunOutcome outcome;
+  {
+    ProgressLine progress(err, state);
+    outcome = ExecuteRun(req, flags, state, view);
+  }
+  if (outcome == RunOutcome::NothingToCount) {
+    std::fprintf(err, "%s\n", std::string(kNothingToCountText).c_str());
+    return 0;
+  }
+  if (state.results.rows.empty()) {
+    std::fprintf(err, "没有需要保存的统计数据！\n");
+    return 0;
+  }
+  std::string path = ResolveOutputPath(d, HomeDirectory());
+  if (path.empty()) {
+    std::fprintf(err, "tallyvane: the report path given with -o is empty; nothing was written\n");
+    return 0;
+  }
+  const ReportFormat format = FormatForPath(path, cp);
+  path = WithFormatExtension(path, format);
+  std::string error;
+  if (!WriteReport(path, format, state.results, cp, error)) {
+    std::fprintf(err, "tallyvane: cannot write the report %s\n", error.c_str());
+    return 1;
+  }
+  if (out != nullptr && ::isatty(::fileno(out))) PrintSummary(out, state.results.summary);
+  return 0;
+}
+
+}  // namespace tv

@@ -1,0 +1,133 @@
+#include "runs/directory_walker.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/ini.h"
+#include "settings/settings.h"
+
+namespace tv {
+
+namespace {
+
+unsigned char LowerByte(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+struct Entry {
+  std::string name;
+  bool is_folder = false;
+};
+
+// One folder being walked: its entries in walk order and the next one to take.
+struct Level {
+  std::string prefix;  // the folder's path followed by "/"
+  std::vector<Entry> entries;
+  size_t next = 0;
+  bool descend = true;
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+
+// Whether an entry is walked as a folder. Links are followed; an entry whose
+// target cannot be examined (a dangling link) is a file.
+bool IsFolderEntry(int dir_fd, const struct dirent& e) {
+  switch (e.d_type) {
+    case DT_DIR:
+      return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+      struct stat st;
+      return ::fstatat(dir_fd, e.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    default:
+      return false;
+  }
+}
+
+// Opens `path` as a folder and lists it unless it is one of the folders
+// already on the stack. False when nothing is to be walked.
+bool Enter(const std::string& path, std::vector<Level>& stack, const GatherContext& ctx) {
+  // O_NONBLOCK and O_DIRECTORY: anything that is not a folder is refused
+  // without waiting for it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return false;
+  }
+  for (const Level& up : stack) {
+    if (up.dev == st.st_dev && up.ino == st.st_ino) {
+      ::close(fd);
+      return false;
+    }
+  }
+  DIR* d = ::fdopendir(fd);
+  if (d == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  Level level;
+  level.dev = st.st_dev;
+  level.ino = st.st_ino;
+  level.prefix = path;
+  if (level.prefix.back() != '/') level.prefix.push_back('/');
+  while (const struct dirent* e = ::readdir(d)) {
+    std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    level.entries.push_back(Entry{std::string(name), IsFolderEntry(::dirfd(d), *e)});
+  }
+  ::closedir(d);
+  std::sort(level.entries.begin(), level.entries.end(),
+            [](const Entry& a, const Entry& b) { return WalkOrderLess(a.name, b.name); });
+  // "1" keeps the walk inside this folder; read anew for every folder, so a
+  // change made while a walk runs applies from the next folder on.
+  level.descend = !IsFlagOn(ReadProfileString(ctx.settings_path, kSectionOther,
+                                              kKeyIncludeDirectory, "", 256, ctx.code_page));
+  stack.push_back(std::move(level));
+  return true;
+}
+
+}  // namespace
+
+bool WalkOrderLess(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = LowerByte(a[i]), y = LowerByte(b[i]);
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& ctx) {
+  if (dir.empty() || ctx.StopRequested()) return;
+  // An explicit stack rather than recursion: a deep tree cannot exhaust the
+  // worker's stack, and only one folder is open at a time.
+  std::vector<Level> stack;
+  Enter(dir, stack, ctx);
+  while (!stack.empty()) {
+    Level& top = stack.back();
+    if (top.next == top.entries.size()) {
+      stack.pop_back();
+      continue;
+    }
+    if (ctx.StopRequested()) return;
+    const Entry& entry = top.entries[top.next++];
+    std::string path = top.prefix + entry.name;
+    if (entry.is_folder) {
+      if (top.descend) Enter(path, stack, ctx);  // may move `top`; not used after
+    } else {
+      list.AddIfCountable(path, ctx);
+    }
+  }
+}
+
+}  // namespace tv

@@ -1,0 +1,226 @@
+#include "runs/selection_files.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "platform/atomic_file.h"
+#include "platform/file_reader.h"
+#include "platform/ini.h"
+#include "runs/directory_walker.h"
+#include "settings/settings.h"
+
+namespace tv {
+
+namespace {
+
+// The buffers the values are read into: 2048 bytes, but never less than a
+// path needs.
+constexpr size_t kValueBuffer = 2048;
+
+// The reading below follows the rules of IniDocument::Get (section and key
+// names without regard to case, a section running to the next "[" line, the
+// first key of a name wins, blanks and one pair of quotes around a value
+// removed), but visits a section once for all of its numbered keys.
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool IsSectionLine(std::string_view line) {
+  std::string_view t = TrimBlanks(line);
+  return !t.empty() && t.front() == '[';
+}
+
+std::string_view SectionName(std::string_view line) {
+  std::string_view t = TrimBlanks(line);
+  t.remove_prefix(1);
+  size_t close = t.find(']');
+  if (close != std::string_view::npos) t = t.substr(0, close);
+  return TrimBlanks(t);
+}
+
+bool SplitKeyLine(std::string_view line, std::string_view& name, std::string_view& value) {
+  std::string_view t = TrimBlanks(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return false;
+  name = TrimBlanks(t.substr(0, eq));
+  value = TrimBlanks(t.substr(eq + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return !name.empty();
+}
+
+bool SameName(std::string_view a, std::string_view b, CodePage cp) {
+  return a.size() == b.size() && LowerAscii(a, cp) == LowerAscii(b, cp);
+}
+
+// The number k of a key named prefix + k, k written in plain decimal from 1
+// on (so "File01" is no entry, as a lookup of "File1" would not find it); 0
+// for any other key.
+unsigned long long EntryNumber(std::string_view name, std::string_view prefix, CodePage cp) {
+  if (name.size() <= prefix.size() || name.size() > prefix.size() + 18) return 0;
+  if (!SameName(name.substr(0, prefix.size()), prefix, cp)) return 0;
+  std::string_view digits = name.substr(prefix.size());
+  if (digits.front() == '0') return 0;
+  unsigned long long k = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    k = k * 10 + static_cast<unsigned>(c - '0');
+  }
+  return k;
+}
+
+std::vector<std::string> NumberedValues(const IniDocument& doc, std::string_view section,
+                                        std::string_view count_key, std::string_view prefix) {
+  const CodePage cp = doc.code_page();
+  const std::vector<std::string>& lines = doc.lines();
+  const std::string ansi_section = Utf8ToAnsi(section, cp);
+  size_t i = 0;
+  while (i < lines.size() &&
+         !(IsSectionLine(lines[i]) && SameName(SectionName(lines[i]), ansi_section, cp))) {
+    ++i;
+  }
+  if (i == lines.size()) return {};
+
+  std::optional<std::string_view> count_text;
+  std::vector<std::pair<unsigned long long, std::string_view>> entries;
+  for (++i; i < lines.size() && !IsSectionLine(lines[i]); ++i) {
+    std::string_view name, value;
+    if (!SplitKeyLine(lines[i], name, value)) continue;
+    if (SameName(name, count_key, cp)) {
+      if (!count_text) count_text = value;
+    } else if (unsigned long long k = EntryNumber(name, prefix, cp)) {
+      entries.emplace_back(k, value);
+    }
+  }
+  if (!count_text) return {};
+  const long long count =
+      ParseCount(count_text->substr(0, CutWithoutSplitting(*count_text, kValueBuffer - 1, cp)));
+  if (count <= 0) return {};
+
+  // Number order; of two keys with the same number the first in the file wins.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string joined;  // all values in one conversion, each ended by LF
+  const size_t limit = PathBufferSize(kValueBuffer) - 1;
+  unsigned long long previous = 0;
+  for (const auto& [k, value] : entries) {
+    if (k > static_cast<unsigned long long>(count)) break;
+    if (k == previous) continue;
+    previous = k;
+    joined.append(TrimBlanks(value.substr(0, CutWithoutSplitting(value, limit, cp))));
+    joined.push_back('\n');
+  }
+  // LF is never part of a character in the ANSI code page, so the values
+  // come apart again at the same places.
+  const std::string text = AnsiToUtf8(joined, cp);
+  std::vector<std::string> values;
+  size_t start = 0;
+  for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', start)) {
+    values.emplace_back(text, start, nl - start);
+    start = nl + 1;
+  }
+  return values;
+}
+
+// A listed folder as it is walked: one final "/" removed, except from the
+// root itself.
+std::string FolderToWalk(std::string folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+void WalkFolders(const IniDocument& doc, RunList& list, const GatherContext& ctx) {
+  for (const std::string& folder :
+       NumberedValues(doc, kSectionSelectedFolder, kKeyTotalFolderNum, kKeyFolderPrefix)) {
+    // An empty entry walks nothing.
+    if (!folder.empty()) WalkDirectory(FolderToWalk(folder), list, ctx);
+  }
+}
+
+}  // namespace
+
+long long ParseCount(std::string_view text) {
+  size_t i = 0;
+  auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (i < text.size() && space(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long n = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    n = std::min<long long>(n * 10 + (text[i] - '0'), INT_MAX);
+  }
+  return negative ? 0 : n;
+}
+
+std::optional<std::vector<std::string>> ReadNumberedList(const std::string& ini_path,
+                                                         std::string_view section,
+                                                         std::string_view count_key,
+                                                         std::string_view prefix, CodePage cp) {
+  auto doc = IniDocument::Load(ini_path, cp);
+  if (!doc) return std::nullopt;
+  return NumberedValues(*doc, section, count_key, prefix);
+}
+
+void GatherSelectionFile(const std::string& selection_path, RunList& list,
+                         const GatherContext& ctx) {
+  auto doc = IniDocument::Load(selection_path, ctx.code_page);
+  if (!doc) return;
+  for (const std::string& file :
+       NumberedValues(*doc, kSectionSelectedFiles, kKeyTotalFileNum, kKeyFilePrefix)) {
+    // An empty entry names no file.
+    if (!file.empty()) list.AddIfCountable(file, ctx);
+  }
+  WalkFolders(*doc, list, ctx);
+}
+
+void GatherFolderList(RunList& list, const GatherContext& ctx) {
+  auto doc = IniDocument::Load(ctx.settings_path, ctx.code_page);
+  if (doc) WalkFolders(*doc, list, ctx);
+}
+
+std::optional<std::vector<std::string>> ReadFolderList(const std::string& settings_path,
+                                                       CodePage cp) {
+  return ReadNumberedList(settings_path, kSectionSelectedFolder, kKeyTotalFolderNum,
+                          kKeyFolderPrefix, cp);
+}
+
+bool WriteFolderList(const std::string& settings_path, const std::vector<std::string>& folders,
+                     CodePage cp, std::string* error) {
+  for (const std::string& folder : folders) {
+    if (folder.find_first_of("\r\n") != std::string::npos) {
+      if (error != nullptr) *error = "a folder name holds a line break";
+      return false;
+    }
+  }
+  std::string bytes;
+  if (!ReadWholeFile(settings_path, bytes) && PathExists(settings_path)) {
+    // Never replace a file that exists but cannot be read: its keys would be lost.
+    if (error != nullptr) *error = "cannot read the existing file";
+    return false;
+  }
+  IniDocument doc(bytes, cp);
+  doc.DeleteSection(kSectionSelectedFolder);
+  // The section goes to the end of the file, its keys in order, as writing
+  // the keys one by one would leave it; built in one piece so that a long
+  // list costs one pass and one replacement of the file.
+  const CodePage file_cp = doc.code_page();
+  std::string out = doc.Serialize();
+  out.append("[").append(Utf8ToAnsi(kSectionSelectedFolder, file_cp)).append("]\r\n");
+  out.append(kKeyTotalFolderNum).append("=").append(std::to_string(folders.size())).append("\r\n");
+  for (size_t k = 0; k < folders.size(); ++k) {
+    out.append(kKeyFolderPrefix).append(std::to_string(k + 1)).append("=");
+    out.append(Utf8ToAnsi(folders[k], file_cp)).append("\r\n");
+  }
+  size_t slash = settings_path.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeDirectories(settings_path.substr(0, slash));
+  return WriteFileAtomically(settings_path, out, error);
+}
+
+}  // namespace tv

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, with AddressSanitizer and
+# UndefinedBehaviorSanitizer) into build-fuzz/ and runs each in turn.
+#
+#   tools/fuzz.sh SECONDS [TARGET...]
+#
+# SECONDS is the time given to each target (default 60); TARGET names limit
+# the run (default: every tools/fuzz/fuzz_*.cpp). Each target keeps its
+# corpus in tools/fuzz/corpus-TARGET, seeded on the first run; findings land
+# in build-fuzz/findings/ and the log of each run in build-fuzz/logs/.
+# The exit status is 1 when any target found something.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+seconds=${1:-60}
+shift || true
+build=${TV_FUZZ_BUILD_DIR:-$root/build-fuzz}
+max_len=${TV_FUZZ_MAX_LEN:-65536}
+
+# shellcheck source=deps.sh
+source "$root/tools/deps.sh"
+# clang 14 with its runtime libraries (libFuzzer and the sanitizers).
+tv_need_packages clang libclang-rt-14-dev cmake ninja-build
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTV_BUILD_FUZZ=ON -DTV_SANITIZE=ON \
+  -DTV_BUILD_TESTS=OFF -DTV_BUILD_BENCH=OFF >/dev/null
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for src in "$root"/tools/fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$src" .cpp)")
+  done
+fi
+ninja -C "$build" -j2 "${targets[@]}"
+
+# A few hand-written sources per family, so the first run starts from real
+# syntax. The first byte of a classifier input picks the code page (even:
+# GBK, odd: UTF-8).
+seed() {  # seed CORPUS NAME BYTES...
+  local dir=$1 name=$2
+  shift 2
+  printf "$@" >"$dir/seed-$name"
+}
+seed_corpus() {  # seed_corpus TARGET DIR
+  local t=$1 dir=$2
+  case $t in
+    fuzz_classify_cfamily)
+      seed "$dir" c1 '\0int x = 1; // note\r\n/* block\n  still */ y++;\n\n"a//b" /* c */ d;\n'
+      seed "$dir" c2 '\1char *s = "/*"; x /*/ y\n  "multi\n line" // z\n/* \xd6\xd0\xce\xc4 */\n'
+      seed "$dir" c3 '\0a = "x"; /* open\n\n */ b = "y\x1a"; // hidden\n' ;;
+    fuzz_classify_sql)
+      seed "$dir" s1 '\0SELECT 1 -- note\n/* a\n b */ SELECT 2;\n-- a /*/\n'
+      seed "$dir" s2 "\\1UPDATE t SET x = '--' /* c */ WHERE y;\r\n/*/ z\n*/\n" ;;
+    fuzz_classify_pascal)
+      seed "$dir" p1 '\0{ note }\n{ begin\n path a//b }\nend } x := 1;\n(* c *)\nx := 1; // n\n'
+      seed "$dir" p2 '\0{ \xb0}\n(* open\n{ x\n*) y\n}\n' ;;
+    fuzz_classify_basic)
+      seed "$dir" b1 "\\0' note\nx = 1 ' note\nMsgBox \"it's\"\nMsgBox \"it's\" ' n\nREM x\n"
+      seed "$dir" b2 "\\1y = \"a\" & \"b'c\" ' \"q\"\n\t \n" ;;
+    fuzz_classify_asm)
+      seed "$dir" a1 "\\0; note\n    ; note\nmov ax, 1 ; note\n\t; x\n\t  ; y\n db 'a;b'\n"
+      seed "$dir" a2 '\1  \t\n\t \n;\n' ;;
+    fuzz_line_reader)
+      seed "$dir" l1 '\x05a\r\nb\rc\n\r\n\n\x1ad\n'
+      seed "$dir" l2 '\x4012345678901234567890123456789\r\n12345678901234567890\r'
+      { printf '\x90'; head -c 60000 /dev/zero | tr '\0' 'x'; printf '\r\nend'; } \
+        >"$dir/seed-long" ;;
+    fuzz_ini)
+      seed "$dir" i1 '\0\0[OTHER]\r\nShowProcPercent=1\r\n[CURRENT PATH]\r\nPath1= /a b \r\n'
+      seed "$dir" i2 '\1\0\xef\xbb\xbf[S]\nk="v"\n[s\n ; c\nTYPE\n=x\n' ;;
+  esac
+}
+
+mkdir -p "$build/findings" "$build/logs"
+summary=()
+found=0
+for t in "${targets[@]}"; do
+  corpus="$root/tools/fuzz/corpus-${t#fuzz_}"
+  mkdir -p "$corpus"
+  [ -n "$(ls -A "$corpus")" ] || seed_corpus "$t" "$corpus"
+  log="$build/logs/$t.log"
+  echo "== $t: ${seconds}s" >&2
+  rm -f "$build/findings/$t-"*
+  rc=0
+  "$build/$t" "$corpus" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
+    >"$log" 2>&1 || rc=$?
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  files=$(find "$corpus" -type f | wc -l)
+  findings=$(find "$build/findings" -name "$t-*" -type f | wc -l)
+  [ "$rc" -ne 0 ] && [ "$findings" -eq 0 ] && findings="exit $rc"
+  [ "$findings" != 0 ] && found=1
+  summary+=("$(printf '%-24s %12s execs  %6s corpus files  findings: %s' \
+    "$t" "${execs:-?}" "$files" "$findings")")
+done
+
+echo
+echo "Fuzzing summary (${seconds}s per target; logs in $build/logs):"
+printf '%s\n' "${summary[@]}"
+if [ "$found" -ne 0 ]; then
+  echo "Findings:"
+  find "$build/findings" -type f | sort
+  exit 1
+fi

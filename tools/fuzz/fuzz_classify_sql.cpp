@@ -1,0 +1,12 @@
+// Fuzzes the Sql classifier: first byte = code page, rest = the file's text.
+#include <cstddef>
+#include <cstdint>
+
+#include "classifier_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const tv::fuzz::ClassifierTraits kTraits{tv::LanguageFamily::Sql, "-/", 2,
+                                                  &tv::TrimSourceLine};
+  tv::fuzz::FuzzClassifier<tv::SqlClassifier>(kTraits, data, size);
+  return 0;
+}
