@@ -8,6 +8,8 @@ tv_need_packages "${TV_BUILD_PACKAGES[@]}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target tallyvane
 if [ $# -eq 0 ]; then
-  exec build/tallyvane examples
+  build/tallyvane -d examples -o build/examples-report.htm
+  echo "Report: $(pwd)/build/examples-report.htm"
+  exit 0
 fi
 exec build/tallyvane "$@"
