@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/file_types.h"
 #include "platform/file_reader.h"
@@ -18,9 +19,13 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // Member texts are UTF-8 once read, so extensions are taken as UTF-8.
-std::string Ext(std::string_view text) { return GetFileExtension(text, CodePage::Utf8); }
+std::string Ext(std::string_view text) {
+  return GetFileExtension(text, CodePage::Utf8);
+}
 
-std::string LowerAsciiBytes(std::string_view s) { return LowerAscii(s, CodePage::Utf8); }
+std::string LowerAsciiBytes(std::string_view s) {
+  return LowerAscii(s, CodePage::Utf8);
+}
 
 bool EntryExists(const std::string& path) {
   struct stat st;
@@ -100,16 +105,16 @@ class Resolver {
     for (;;) {
       size_t slash = text.find('/', pos);
       const bool last = slash == std::string::npos;
-      std::string_view part = std::string_view(text).substr(pos, last ? std::string::npos
-                                                                      : slash - pos);
-      std::string candidate = out + std::string(part);
-      if (part.empty() || part == "." || part == ".." || EntryExists(candidate)) {
-        out = std::move(candidate);
+      std::string_view part =
+          std::string_view(text).substr(pos, last ? std::string::npos : slash - pos);
+      if (part.empty() || part == "." || part == ".." || Exists(out, part)) {
+        out.append(part);
       } else if (const std::string* found = FindIgnoringCase(out, part)) {
         out += *found;
       } else {
-        // Nothing under this folder matches: the rest stays as written.
-        return candidate + (last ? std::string() : text.substr(slash));
+        // Nothing in this folder matches: the rest stays as written.
+        out.append(text, pos);
+        return out;
       }
       if (last) return out;
       out.push_back('/');
@@ -118,24 +123,43 @@ class Resolver {
   }
 
  private:
-  using Listing = std::unordered_map<std::string, std::string>;  // lower-cased -> name
+  struct Listing {
+    bool read = false;
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::string, std::string> by_lower;  // lower-cased -> name
+  };
+
+  bool Exists(const std::string& folder, std::string_view name) {
+    const Listing& listing = Get(folder);
+    if (!listing.read) return EntryExists(folder + std::string(name));  // searchable only
+    return listing.names.count(std::string(name)) != 0;
+  }
 
   const std::string* FindIgnoringCase(const std::string& folder, std::string_view name) {
+    const Listing& listing = Get(folder);
+    auto found = listing.by_lower.find(LowerAsciiBytes(name));
+    return found == listing.by_lower.end() ? nullptr : &found->second;
+  }
+
+  const Listing& Get(const std::string& folder) {
     auto [it, added] = listings_.try_emplace(folder);
     if (added) it->second = List(folder);
-    auto found = it->second.find(LowerAsciiBytes(name));
-    return found == it->second.end() ? nullptr : &found->second;
+    return it->second;
   }
 
   static Listing List(const std::string& folder) {
     Listing listing;
     DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
     if (d == nullptr) return listing;
+    listing.read = true;
     std::vector<std::string> names;
     while (const struct dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
     ::closedir(d);
     std::sort(names.begin(), names.end(), WalkOrderLess);
-    for (std::string& n : names) listing.try_emplace(LowerAsciiBytes(n), std::move(n));
+    for (const std::string& n : names) {
+      listing.names.insert(n);
+      listing.by_lower.try_emplace(LowerAsciiBytes(n), n);
+    }
     return listing;
   }
 

@@ -2,6 +2,7 @@
 // gathering tests.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <filesystem>
