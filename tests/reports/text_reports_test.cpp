@@ -33,8 +33,7 @@ void ExpectGolden(const std::string& name, const std::string& actual) {
   const std::string expected = test::ReadFile(path);
   if (expected != actual) {
     test::WriteFile(path + ".actual", actual);
-    ADD_FAILURE() << name << " differs from its golden file; actual bytes in " << path
-                  << ".actual";
+    ADD_FAILURE() << name << " differs from its golden file; actual bytes in " << path << ".actual";
   }
 }
 
@@ -72,8 +71,7 @@ TEST(CsvReportTest, GoldenUnderGbk) {
 
 TEST(CsvReportTest, QuotesOnlyFieldsThatNeedIt) {
   const std::string csv = CsvReportText(SampleResults(), CodePage::Utf8);
-  EXPECT_NE(csv.find("/src/a.c,10,6 (60.00%),2 (20.00%),2 (20.00%),25.00%\r\n"),
-            std::string::npos);
+  EXPECT_NE(csv.find("/src/a.c,10,6 (60.00%),2 (20.00%),2 (20.00%),25.00%\r\n"), std::string::npos);
   EXPECT_NE(csv.find("\"/src/x<y>&\"\"z\"\",1.c\",0,0,0,0,0.00%\r\n"), std::string::npos);
   EXPECT_NE(csv.find("\r\n\r\n统计汇总,10 (共2个文件),6 (60.00%)"), std::string::npos);
 }
@@ -87,8 +85,7 @@ TEST(CsvReportTest, ZeroRowsGiveHeaderEmptyLineAndSummary) {
 
 TEST(TxtReportTest, GoldenUnderGbkForBothRatioLabels) {
   ExpectGolden("report-gbk.txt", TxtReportText(SampleResults(), kStamp, false, CodePage::Gbk));
-  ExpectGolden("report-gbk-short.txt",
-               TxtReportText(SampleResults(), kStamp, true, CodePage::Gbk));
+  ExpectGolden("report-gbk-short.txt", TxtReportText(SampleResults(), kStamp, true, CodePage::Gbk));
 }
 
 TEST(TxtReportTest, ValuesStartInByteColumnFifteenUnderGbk) {

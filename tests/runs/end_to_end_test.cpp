@@ -74,8 +74,9 @@ TEST_F(EndToEndTest, DirectoryRunPutsABareNameIntoTheFolderAsExcel) {
 }
 
 TEST_F(EndToEndTest, SelectionRunPutsABareNameIntoTheHomeFolder) {
-  test::WriteFile(dir_ / "sel.ini",
-                  "[Selected Files]\r\nTotalFileNum=2\r\nFile1=src/a.cpp\r\nFile2=src/readme.doc\r\n");
+  test::WriteFile(
+      dir_ / "sel.ini",
+      "[Selected Files]\r\nTotalFileNum=2\r\nFile1=src/a.cpp\r\nFile2=src/readme.doc\r\n");
   Outcome o = Run({"-s", "sel.ini", "-o", "out.htm"});
   EXPECT_EQ(o.status, 0) << o.err;
   const std::string html = AnsiToUtf8(test::ReadFile(home_ + "/out.htm"), CodePage::Gbk);
@@ -155,9 +156,8 @@ TEST_F(EndToEndTest, OddEntriesNeitherHangNorCrash) {
 TEST_F(EndToEndTest, ReportsFollowTheUtf8CodePage) {
   std::string cmd_settings = settings_;
   std::string cmd = "cd " + Quote(dir_.Path()) + " && HOME=" + Quote(home_) +
-                    " TALLYVANE_SETTINGS=" + Quote(cmd_settings) +
-                    " TALLYVANE_CODEPAGE=utf-8 " + Quote(TV_PROGRAM_PATH) +
-                    " -f src/a.cpp -o u.htm";
+                    " TALLYVANE_SETTINGS=" + Quote(cmd_settings) + " TALLYVANE_CODEPAGE=utf-8 " +
+                    Quote(TV_PROGRAM_PATH) + " -f src/a.cpp -o u.htm";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   const std::string html = test::ReadFile(dir_ / "u.htm");
   EXPECT_NE(html.find("charset=utf-8"), std::string::npos);

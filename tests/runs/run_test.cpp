@@ -53,8 +53,8 @@ class RunTest : public ::testing::Test {
     settings_ = dir_ / "Setup.ini";
     ASSERT_TRUE(WriteDefaultSettings(settings_, CodePage::Gbk));
     test::WriteFile(dir_ / "src/a.c", "int a;\n// note\n\n");       // 3 lines
-    test::WriteFile(dir_ / "src/b.java", "/* x */\nclass B {}\n");   // 2 lines
-    test::WriteFile(dir_ / "src/sub/c.sql", "SELECT 1; -- one\n");   // 1 line
+    test::WriteFile(dir_ / "src/b.java", "/* x */\nclass B {}\n");  // 2 lines
+    test::WriteFile(dir_ / "src/sub/c.sql", "SELECT 1; -- one\n");  // 1 line
     test::WriteFile(dir_ / "src/readme.txt", "not counted\n");
   }
 
@@ -78,11 +78,19 @@ TEST_F(RunTest, DirectoryRunShowsItsEffectsInOrder) {
   flags_.progress_option = 1;
   EXPECT_EQ(ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, view_),
             RunOutcome::Completed);
-  const std::vector<std::string> expected = {
-      "buttons off", "face stop", "clear", "range 6 step",
-      "row " + (dir_ / "src/a.c"), "row " + (dir_ / "src/b.java"),
-      "row " + (dir_ / "src/sub/c.sql"), "summary 6 (共3个文件)",
-      "start on", "position 6", "buttons on", "cursor", "face start"};
+  const std::vector<std::string> expected = {"buttons off",
+                                             "face stop",
+                                             "clear",
+                                             "range 6 step",
+                                             "row " + (dir_ / "src/a.c"),
+                                             "row " + (dir_ / "src/b.java"),
+                                             "row " + (dir_ / "src/sub/c.sql"),
+                                             "summary 6 (共3个文件)",
+                                             "start on",
+                                             "position 6",
+                                             "buttons on",
+                                             "cursor",
+                                             "face start"};
   EXPECT_EQ(view_.log, expected);
   EXPECT_EQ(view_.rows[0], (ResultRow{dir_ / "src/a.c", "3", "1", "1", "1", "50.00%"}));
   EXPECT_EQ(view_.rows[2][kComment], "1") << "the SQL file is counted with SQL rules";
@@ -94,8 +102,8 @@ TEST_F(RunTest, DirectoryRunShowsItsEffectsInOrder) {
 }
 
 TEST_F(RunTest, PerFilePercentagesComeFromTheSettings) {
-  ASSERT_TRUE(WriteProfileString(settings_, "SHOW SINGLE FILE PERCENT", "Flag", "1",
-                                 CodePage::Gbk));
+  ASSERT_TRUE(
+      WriteProfileString(settings_, "SHOW SINGLE FILE PERCENT", "Flag", "1", CodePage::Gbk));
   ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, view_);
   EXPECT_EQ(view_.rows[0][kCode], "1 (33.33%)");
 }
@@ -127,19 +135,19 @@ TEST_F(RunTest, NothingCountableShowsTheNoticeAndEndsEarly) {
   RunRequest r = Request(SelectionType::AllFiles);
   r.selection_list = {dir_ / "src/readme.txt"};
   EXPECT_EQ(ExecuteRun(r, flags_, state_, view_), RunOutcome::NothingToCount);
-  const std::vector<std::string> expected = {"buttons off", "face stop", "clear",
-                                             "notice 没有适合的统计类型文件！", "buttons on",
-                                             "face start"};
+  const std::vector<std::string> expected = {"buttons off", "face stop",
+                                             "clear",       "notice 没有适合的统计类型文件！",
+                                             "buttons on",  "face start"};
   EXPECT_EQ(view_.log, expected);
   EXPECT_EQ(flags_.counting, 0);
   EXPECT_EQ(flags_.run_finished, 0);
 }
 
 TEST_F(RunTest, StopDuringTheWalkOfAFolderListSaysUserStopped) {
-  ASSERT_TRUE(WriteProfileString(settings_, "Selected Folder", "TotalFolderNum", "1",
-                                 CodePage::Gbk));
-  ASSERT_TRUE(WriteProfileString(settings_, "Selected Folder", "Folder1", dir_ / "src",
-                                 CodePage::Gbk));
+  ASSERT_TRUE(
+      WriteProfileString(settings_, "Selected Folder", "TotalFolderNum", "1", CodePage::Gbk));
+  ASSERT_TRUE(
+      WriteProfileString(settings_, "Selected Folder", "Folder1", dir_ / "src", CodePage::Gbk));
   view_.on_effect = [&](const std::string& e) {
     if (e == "clear") flags_.stop_request = 1;
   };
