@@ -271,11 +271,15 @@ std::vector<std::string> ReadVcprojMembers(const std::string& project_path, Code
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& raw : lines) {
-    // RelativePath="name"> : from the 15th character, without the closing
-    // quote and ">" (the last two characters).
+    // RelativePath="name"> : the name from the 15th character to its closing
+    // quote. Files whose ">" stands on the next line end the value with the
+    // quote alone, so the quote, not the last two characters, ends it.
     std::string_view line = TrimLead(raw);
     if (!line.starts_with("RelativePath=") || line.size() < 16) continue;
-    std::string_view text = line.substr(14, line.size() - 16);
+    const size_t close = line.find('"', 14);
+    std::string_view text = close != std::string_view::npos
+                                ? line.substr(14, close - 14)
+                                : line.substr(14, line.size() - 16);
     const std::string ext = Ext(text);
     if (ext == "cpp" || ext == "h") m.Add(text);
   }

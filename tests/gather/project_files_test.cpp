@@ -67,16 +67,16 @@ TEST_F(ProjectTest, ExactEntryWinsOverOneThatDiffersInCase) {
   EXPECT_EQ(ResolveMemberPath(tree_ / "p/", "MAIN.CPP"), tree_ / "p/Main.cpp");
 }
 
-TEST_F(ProjectTest, VcprojDropsTheQuoteAndBracketAtTheLineEnd) {
+TEST_F(ProjectTest, VcprojTakesTheQuotedValue) {
   EXPECT_THAT(Members("app.vcproj",
                       "<Files>\r\n"
                       "\t\t\tRelativePath=\".\\stdafx.cpp\">\r\n"
                       "\t\t\tRelativePath=\".\\stdafx.h\">\r\n"
                       "\t\t\tRelativePath=\".\\app.rc\">\r\n"
-                      "\t\t\tRelativePath=\".\\noclose.h\"\r\n"  // cut to .\noclose.
+                      "\t\t\tRelativePath=\".\\noclose.h\"\r\n"  // ">" on the next line
                       "\t\t\tRelativePath=\r\n"
                       "\t\t\tRelativePath=\"\">\r\n"),
-              ElementsAre("./stdafx.cpp", "./stdafx.h"));
+              ElementsAre("./stdafx.cpp", "./stdafx.h", "./noclose.h"));
 }
 
 TEST_F(ProjectTest, BprReadsTheMainSourceAndItsUnitsWithExistingHeaders) {
@@ -227,3 +227,18 @@ TEST_F(ProjectTest, HundredThousandMembersComeInOrder) {
 
 }  // namespace
 }  // namespace tv::test
+
+namespace tv {
+namespace {
+
+TEST(VcprojMendTest, ValueEndsAtItsClosingQuoteWhenTheTagClosesOnTheNextLine) {
+  test::TempDir dir;
+  test::WriteFile(dir / "p.vcproj",
+                  "\t\t\t<File\r\n\t\t\t\tRelativePath=\".\\main.cpp\"\r\n\t\t\t\t>\r\n"
+                  "\t\t\t<File\r\n\t\t\t\tRelativePath=\".\\util.h\">\r\n");
+  EXPECT_EQ(ReadVcprojMembers(dir / "p.vcproj", CodePage::Gbk),
+            (std::vector<std::string>{dir / "./main.cpp", dir / "./util.h"}));
+}
+
+}  // namespace
+}  // namespace tv
