@@ -31,7 +31,7 @@ std::string_view SectionName(std::string_view line) {
   return TrimBlanks(t);
 }
 
-bool SameName(std::string_view a, std::string_view b, CodePage cp) {
+bool NamesMatch(std::string_view a, std::string_view b, CodePage cp) {
   return a.size() == b.size() && LowerAscii(a, cp) == LowerAscii(b, cp);
 }
 
@@ -84,7 +84,7 @@ std::optional<IniDocument> IniDocument::Load(const std::string& path, CodePage a
 
 std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view ansi_section) const {
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (!IsSectionLine(lines_[i]) || !SameName(SectionName(lines_[i]), ansi_section, cp_)) {
+    if (!IsSectionLine(lines_[i]) || !NamesMatch(SectionName(lines_[i]), ansi_section, cp_)) {
       continue;
     }
     size_t end = i + 1;
@@ -97,9 +97,25 @@ std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view ansi
 std::optional<size_t> IniDocument::FindKey(const Range& r, std::string_view ansi_key) const {
   for (size_t i = r.begin; i < r.end; ++i) {
     std::string_view name, value;
-    if (SplitKeyLine(lines_[i], name, value) && SameName(name, ansi_key, cp_)) return i;
+    if (SplitKeyLine(lines_[i], name, value) && NamesMatch(name, ansi_key, cp_)) return i;
   }
   return std::nullopt;
+}
+
+bool IniDocument::VisitSection(
+    std::string_view section,
+    const std::function<void(std::string_view, std::string_view)>& visit) const {
+  auto range = FindSection(Utf8ToAnsi(TrimBlanks(section), cp_));
+  if (!range) return false;
+  for (size_t i = range->begin; i < range->end; ++i) {
+    std::string_view name, value;
+    if (SplitKeyLine(lines_[i], name, value)) visit(name, value);
+  }
+  return true;
+}
+
+bool IniDocument::SameName(std::string_view a, std::string_view b) const {
+  return NamesMatch(a, b, cp_);
 }
 
 std::optional<std::string> IniDocument::Get(std::string_view section,
@@ -195,12 +211,20 @@ bool RewriteProfile(const std::string& path, CodePage ansi, std::string* error, 
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value, CodePage ansi, std::string* error) {
+  // A line break would end the line early and could start a new section.
+  for (std::string_view text : {section, key, value}) {
+    if (text.find_first_of("\r\n") != std::string_view::npos) {
+      if (error != nullptr) *error = "a name or value holds a line break";
+      return false;
+    }
+  }
   return RewriteProfile(path, ansi, error,
                         [&](IniDocument& doc) { doc.Set(section, key, value); });
 }
 
 bool DeleteProfileSection(const std::string& path, std::string_view section, CodePage ansi,
                           std::string* error) {
+  if (!PathExists(path)) return true;  // nothing to delete; no empty file is left behind
   return RewriteProfile(path, ansi, error,
                         [&](IniDocument& doc) { doc.DeleteSection(section); });
 }

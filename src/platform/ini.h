@@ -2,6 +2,7 @@
 // semantics the program's settings, selection and folder-list files rely on.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,15 @@ class IniDocument {
   void Set(std::string_view section, std::string_view key, std::string_view value);
   /// Removes every section named `section` with all its lines.
   void DeleteSection(std::string_view section);
+
+  /// Calls `visit(name, value)` for every key of the first section named
+  /// `section`, in file order, with name and value as the file holds them (in
+  /// code_page(), blanks and one pair of quotes around the value removed).
+  /// False when there is no such section.
+  bool VisitSection(std::string_view section,
+                    const std::function<void(std::string_view, std::string_view)>& visit) const;
+  /// True when two names in the file's code page are the same name.
+  bool SameName(std::string_view a, std::string_view b) const;
 
   /// The file's bytes: every line ends in CR LF.
   std::string Serialize() const;

@@ -8,7 +8,9 @@ namespace tv {
 
 namespace {
 
-char LowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAsciiChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -43,11 +45,13 @@ std::string Shown(std::string_view s) {
 
 bool IsWordChar(char c) {
   unsigned char u = static_cast<unsigned char>(c);
-  return u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-         (c >= '0' && c <= '9') || c == '_';
+  return u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '_';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Recursive-descent reader of the two statement forms.
 class SqlParser {
@@ -116,6 +120,7 @@ class SqlParser {
     if (!Keyword("INTO")) return Expected("INTO");
     if (!Identifier(&st->table)) return Expected("a table name");
     if (Punct('(')) {
+      st->columns.reserve(8);
       do {
         std::string name;
         if (!Identifier(&name)) return Expected("a column name");
@@ -125,6 +130,7 @@ class SqlParser {
     }
     if (!Keyword("VALUES")) return Expected("VALUES");
     if (!Punct('(')) return Expected("\"(\"");
+    st->values.reserve(std::max<size_t>(8, st->columns.size()));
     do {
       SqlValue value;
       if (!Literal(&value)) return false;
@@ -243,7 +249,9 @@ class SqlParser {
 
 }  // namespace
 
-std::vector<std::string> InstalledDrivers() { return {std::string(kBuiltInExcelDriver)}; }
+std::vector<std::string> InstalledDrivers() {
+  return {std::string(kBuiltInExcelDriver)};
+}
 
 std::string FindExcelDriver(const std::vector<std::string>& installed) {
   for (const std::string& description : installed) {
@@ -326,16 +334,13 @@ bool ExcelConnection::Open(std::string_view connection_string) {
   std::string error;
   if (!ParseConnectionString(connection_string, &settings, &error)) return Fail(error);
   bool known = ContainsNoCase(settings.driver, "excel") &&
-               std::any_of(installed_.begin(), installed_.end(), [&](const std::string& d) {
-                 return EqualNoCase(d, settings.driver);
-               });
+               std::any_of(installed_.begin(), installed_.end(),
+                           [&](const std::string& d) { return EqualNoCase(d, settings.driver); });
   if (!known) return Fail("driver " + Shown(settings.driver) + " is not installed");
   if (settings.create_db.empty()) {
     return Fail("the connection names no workbook to create (CREATE_DB)");
   }
-  if (!file_.Begin(settings.create_db)) {
-    return Fail("cannot create " + Shown(settings.create_db) + ": " + file_.error());
-  }
+  if (!file_.Begin(settings.create_db)) return Fail(file_.error());
   settings_ = std::move(settings);
   tables_.clear();
   info_.clear();
@@ -403,12 +408,16 @@ bool ExcelConnection::Insert(const InsertStatement& st) {
     for (size_t c = 0; c < columns.size(); ++c) target.push_back(c);
   } else {
     for (const std::string& name : st.columns) {
-      auto found = std::find_if(columns.begin(), columns.end(),
-                                [&](const SqlColumn& c) { return EqualNoCase(c.name, name); });
-      if (found == columns.end()) {
-        return Fail("no column " + Shown(name) + " in table " + Shown(st.table));
+      // Columns are usually named in the table's order: look there first.
+      size_t index = target.size();
+      if (index >= columns.size() || !EqualNoCase(columns[index].name, name)) {
+        auto found = std::find_if(columns.begin(), columns.end(),
+                                  [&](const SqlColumn& c) { return EqualNoCase(c.name, name); });
+        if (found == columns.end()) {
+          return Fail("no column " + Shown(name) + " in table " + Shown(st.table));
+        }
+        index = static_cast<size_t>(found - columns.begin());
       }
-      size_t index = static_cast<size_t>(found - columns.begin());
       if (std::find(target.begin(), target.end(), index) != target.end()) {
         return Fail("column " + Shown(name) + " is named twice");
       }
@@ -416,8 +425,8 @@ bool ExcelConnection::Insert(const InsertStatement& st) {
     }
   }
   if (st.values.size() != target.size()) {
-    return Fail(std::to_string(st.values.size()) + " values for " +
-                std::to_string(target.size()) + " columns");
+    return Fail(std::to_string(st.values.size()) + " values for " + std::to_string(target.size()) +
+                " columns");
   }
   for (size_t i = 0; i < target.size(); ++i) {
     if (columns[target[i]].type == SqlType::Number && st.values[i].is_text) {
@@ -450,7 +459,7 @@ bool ExcelConnection::Commit() {
   open_ = false;
   std::string bytes = BuildXlsWorkbook(tables_, strings_);
   if (!file_.Write(bytes) || !file_.Commit()) {
-    std::string reason = "cannot write " + Shown(settings_.create_db) + ": " + file_.error();
+    std::string reason = file_.error();
     file_.Abandon();
     return Fail(reason);
   }

@@ -39,8 +39,7 @@ struct ConnectionSettings {
 /// single quotes (no escapes inside), or bare up to the next ";". A piece
 /// without "=" is ignored. False, with a reason in `error`, when a quoted
 /// value is not closed or is followed by anything but ";".
-bool ParseConnectionString(std::string_view text, ConnectionSettings* settings,
-                           std::string* error);
+bool ParseConnectionString(std::string_view text, ConnectionSettings* settings, std::string* error);
 
 enum class SqlType { Text, Number };
 
@@ -98,7 +97,8 @@ class ExcelConnection {
   void Close();
 
   bool is_open() const { return open_; }
-  /// The reason of the last failure, one line.
+  /// The reason of the last failure, one line (a file error does not
+  /// repeat the workbook's path).
   const std::string& error() const { return error_; }
   const std::vector<XlsTable>& tables() const { return tables_; }
   const XlsStringTable& strings() const { return strings_; }

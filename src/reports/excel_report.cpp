@@ -1,8 +1,8 @@
 #include "reports/excel_report.h"
 
-#include "reports/result_texts.h"
-
 #include <limits>
+
+#include "reports/result_texts.h"
 
 namespace tv {
 
@@ -71,7 +71,9 @@ ReportResult WriteExcelReport(const std::string& path, const BatchResults& resul
     return {false, std::string(kNoExcelDriverMessage)};
   }
   ExcelConnection connection(installed_drivers);
-  if (!connection.Open(ExcelConnectionString(path))) return {false, connection.error()};
+  if (!connection.Open(ExcelConnectionString(path))) {
+    return {false, OneLine(path) + ": " + connection.error()};
+  }
   if (!connection.Execute(kExcelCreateTableStatement)) {
     return {false, OneLine(path) + ": " + connection.error()};
   }
@@ -88,7 +90,7 @@ ReportResult WriteExcelReport(const std::string& path, const BatchResults& resul
           ExcelInsertStatement(kSummaryName, s.lines, s.code, s.comment, s.blank, s.ratio))) {
     return {false, OneLine(path) + ": summary: " + connection.error()};
   }
-  if (!connection.Commit()) return {false, connection.error()};
+  if (!connection.Commit()) return {false, OneLine(path) + ": " + connection.error()};
   return {};
 }
 

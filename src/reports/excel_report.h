@@ -44,7 +44,8 @@ std::string ExcelInsertStatement(std::string_view name, std::string_view lines,
 /// record "统计汇总"), replacing an existing file only once the new one is
 /// complete. Without an Excel driver in `installed_drivers` the error is
 /// exactly kNoExcelDriverMessage.
-ReportResult WriteExcelReport(const std::string& path, const BatchResults& results,
-                              const std::vector<std::string>& installed_drivers = InstalledDrivers());
+ReportResult WriteExcelReport(
+    const std::string& path, const BatchResults& results,
+    const std::vector<std::string>& installed_drivers = InstalledDrivers());
 
 }  // namespace tv

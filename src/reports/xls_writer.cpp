@@ -93,13 +93,13 @@ class Buffer {
   }
 
   // UTF-16 text, one byte per unit when every unit fits in one.
-  void Units(const std::u16string& s, size_t from, size_t count, bool compressed) {
+  void Units(std::u16string_view s, size_t from, size_t count, bool compressed) {
+    size_t at = data_.size();
+    data_.resize(at + count * (compressed ? 1 : 2));
+    char* p = data_.data() + at;
     for (size_t i = from; i < from + count; ++i) {
-      if (compressed) {
-        U8(static_cast<uint8_t>(s[i]));
-      } else {
-        U16(s[i]);
-      }
+      *p++ = static_cast<char>(s[i] & 0xFF);
+      if (!compressed) *p++ = static_cast<char>(s[i] >> 8);
     }
   }
 
@@ -108,7 +108,7 @@ class Buffer {
   std::string data_;
 };
 
-bool FitsInOneByte(const std::u16string& s) {
+bool FitsInOneByte(std::u16string_view s) {
   return std::all_of(s.begin(), s.end(), [](char16_t c) { return c <= 0xFF; });
 }
 
@@ -147,7 +147,9 @@ std::string Utf16ToUtf8(const std::u16string& s) {
   return out;
 }
 
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+char16_t FoldAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c;
+}
 
 bool SameSheetName(const std::u16string& a, const std::u16string& b) {
   return a.size() == b.size() &&
@@ -296,7 +298,7 @@ void WriteSharedStrings(Buffer& b, const XlsStringTable& strings, uint32_t refer
     used = 0;
   };
   for (size_t i = 0; i < count; ++i) {
-    const std::u16string& s = strings[static_cast<uint32_t>(i)];
+    std::u16string_view s = strings[static_cast<uint32_t>(i)];
     bool compressed = FitsInOneByte(s);
     size_t unit = compressed ? 1 : 2;
     // The three-byte header never splits, and it travels with its first unit.
@@ -313,8 +315,7 @@ void WriteSharedStrings(Buffer& b, const XlsStringTable& strings, uint32_t refer
       size_t room = (kMaxRecordData - used) / unit;
       size_t n = std::min(room, s.size() - done);
       // A surrogate pair stays in one record.
-      if (n > 0 && done + n < s.size() && s[done + n - 1] >= 0xD800 &&
-          s[done + n - 1] <= 0xDBFF) {
+      if (n > 0 && done + n < s.size() && s[done + n - 1] >= 0xD800 && s[done + n - 1] <= 0xDBFF) {
         --n;
       }
       if (n == 0) {
@@ -495,14 +496,14 @@ void WrapInCompoundFile(Buffer& b) {
   const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   header.append(reinterpret_cast<const char*>(signature), 8);
   Buffer h(0);
-  h.Zeros(16);      // class id
-  h.U16(0x003E);    // minor version
-  h.U16(0x0003);    // major version 3
-  h.U16(0xFFFE);    // little-endian
-  h.U16(9);         // 512-byte sectors
-  h.U16(6);         // 64-byte mini sectors
-  h.Zeros(6);       //
-  h.U32(0);         // directory sectors (always 0 in version 3)
+  h.Zeros(16);    // class id
+  h.U16(0x003E);  // minor version
+  h.U16(0x0003);  // major version 3
+  h.U16(0xFFFE);  // little-endian
+  h.U16(9);       // 512-byte sectors
+  h.U16(6);       // 64-byte mini sectors
+  h.Zeros(6);     //
+  h.U32(0);       // directory sectors (always 0 in version 3)
   h.U32(static_cast<uint32_t>(fat));
   h.U32(dir_sector);
   h.U32(0);  // transaction signature
@@ -520,9 +521,8 @@ void WrapInCompoundFile(Buffer& b) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
+void AppendUtf16(std::string_view s, std::u16string& out) {
+  if (out.empty()) out.reserve(s.size());
   size_t i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
@@ -564,21 +564,47 @@ std::u16string Utf8ToUtf16(std::string_view s) {
     }
     i += len;
   }
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  AppendUtf16(utf8, out);
   return out;
 }
 
 bool XlsStringTable::Add(std::string_view utf8, uint32_t* index) {
-  auto found = index_.find(utf8);
-  if (found != index_.end()) {
-    *index = found->second;
-    return true;
+  const size_t mask = slots_.size() - 1;
+  size_t slot = std::hash<std::string_view>()(utf8) & mask;
+  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    if (Utf8(slots_[slot] - 1) == utf8) {
+      *index = slots_[slot] - 1;
+      return true;
+    }
   }
-  std::u16string units = Utf8ToUtf16(utf8);
-  if (units.size() > kXlsMaxTextUnits) return false;
-  *index = static_cast<uint32_t>(strings_.size());
-  strings_.push_back(std::move(units));
-  index_.emplace(std::string(utf8), *index);
+  size_t before = units_.size();
+  AppendUtf16(utf8, units_);
+  if (units_.size() - before > kXlsMaxTextUnits) {
+    units_.resize(before);
+    return false;
+  }
+  *index = static_cast<uint32_t>(size());
+  unit_starts_.push_back(units_.size());
+  utf8_.append(utf8);
+  utf8_starts_.push_back(utf8_.size());
+  slots_[slot] = *index + 1;
+  if (size() * 2 > slots_.size()) Grow();
   return true;
+}
+
+void XlsStringTable::Grow() {
+  std::vector<uint32_t> slots(slots_.size() * 2, 0);
+  const size_t mask = slots.size() - 1;
+  for (uint32_t i = 0; i < size(); ++i) {
+    size_t slot = std::hash<std::string_view>()(Utf8(i)) & mask;
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = i + 1;
+  }
+  slots_ = std::move(slots);
 }
 
 std::string SheetNameProblem(std::string_view name) {

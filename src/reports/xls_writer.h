@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tv {
@@ -23,6 +22,8 @@ inline constexpr size_t kXlsMaxSheetNameUnits = 31;
 /// UTF-8 to UTF-16. Every byte that is not part of a valid sequence becomes
 /// U+FFFD, so any byte string converts.
 std::u16string Utf8ToUtf16(std::string_view utf8);
+/// The same, appended to `out`.
+void AppendUtf16(std::string_view utf8, std::u16string& out);
 
 /// The workbook's shared texts: each distinct text once, in the order first added.
 class XlsStringTable {
@@ -30,16 +31,26 @@ class XlsStringTable {
   /// Stores `utf8` (when new) and gives its index. False when the text is
   /// longer than a cell holds.
   bool Add(std::string_view utf8, uint32_t* index);
-  size_t size() const { return strings_.size(); }
-  const std::u16string& operator[](uint32_t index) const { return strings_[index]; }
+  size_t size() const { return unit_starts_.size() - 1; }
+  std::u16string_view operator[](uint32_t index) const {
+    return std::u16string_view(units_).substr(unit_starts_[index],
+                                              unit_starts_[index + 1] - unit_starts_[index]);
+  }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
-  std::vector<std::u16string> strings_;
-  std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> index_;
+  std::string_view Utf8(uint32_t index) const {
+    return std::string_view(utf8_).substr(utf8_starts_[index],
+                                          utf8_starts_[index + 1] - utf8_starts_[index]);
+  }
+  void Grow();
+
+  // All texts one after another, in both encodings, with where each begins.
+  std::string utf8_;
+  std::vector<size_t> utf8_starts_{0};
+  std::u16string units_;
+  std::vector<size_t> unit_starts_{0};
+  // Open addressing: index + 1 of the text in each slot, 0 for a free slot.
+  std::vector<uint32_t> slots_ = std::vector<uint32_t>(1024, 0);
 };
 
 enum class XlsCellKind : uint8_t { Empty, Number, Text };

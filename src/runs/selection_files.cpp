@@ -18,54 +18,19 @@ namespace {
 // path needs.
 constexpr size_t kValueBuffer = 2048;
 
-// The reading below follows the rules of IniDocument::Get (section and key
-// names without regard to case, a section running to the next "[" line, the
-// first key of a name wins, blanks and one pair of quotes around a value
-// removed), but visits a section once for all of its numbered keys.
-
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
 }
 
-bool IsSectionLine(std::string_view line) {
-  std::string_view t = TrimBlanks(line);
-  return !t.empty() && t.front() == '[';
-}
-
-std::string_view SectionName(std::string_view line) {
-  std::string_view t = TrimBlanks(line);
-  t.remove_prefix(1);
-  size_t close = t.find(']');
-  if (close != std::string_view::npos) t = t.substr(0, close);
-  return TrimBlanks(t);
-}
-
-bool SplitKeyLine(std::string_view line, std::string_view& name, std::string_view& value) {
-  std::string_view t = TrimBlanks(line);
-  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
-  size_t eq = t.find('=');
-  if (eq == std::string_view::npos) return false;
-  name = TrimBlanks(t.substr(0, eq));
-  value = TrimBlanks(t.substr(eq + 1));
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return !name.empty();
-}
-
-bool SameName(std::string_view a, std::string_view b, CodePage cp) {
-  return a.size() == b.size() && LowerAscii(a, cp) == LowerAscii(b, cp);
-}
-
 // The number k of a key named prefix + k, k written in plain decimal from 1
 // on (so "File01" is no entry, as a lookup of "File1" would not find it); 0
 // for any other key.
-unsigned long long EntryNumber(std::string_view name, std::string_view prefix, CodePage cp) {
+unsigned long long EntryNumber(std::string_view name, std::string_view prefix,
+                               const IniDocument& doc) {
   if (name.size() <= prefix.size() || name.size() > prefix.size() + 18) return 0;
-  if (!SameName(name.substr(0, prefix.size()), prefix, cp)) return 0;
+  if (!doc.SameName(name.substr(0, prefix.size()), prefix)) return 0;
   std::string_view digits = name.substr(prefix.size());
   if (digits.front() == '0') return 0;
   unsigned long long k = 0;
@@ -79,26 +44,17 @@ unsigned long long EntryNumber(std::string_view name, std::string_view prefix, C
 std::vector<std::string> NumberedValues(const IniDocument& doc, std::string_view section,
                                         std::string_view count_key, std::string_view prefix) {
   const CodePage cp = doc.code_page();
-  const std::vector<std::string>& lines = doc.lines();
-  const std::string ansi_section = Utf8ToAnsi(section, cp);
-  size_t i = 0;
-  while (i < lines.size() &&
-         !(IsSectionLine(lines[i]) && SameName(SectionName(lines[i]), ansi_section, cp))) {
-    ++i;
-  }
-  if (i == lines.size()) return {};
-
+  // One pass over the section for the count and all numbered keys.
   std::optional<std::string_view> count_text;
   std::vector<std::pair<unsigned long long, std::string_view>> entries;
-  for (++i; i < lines.size() && !IsSectionLine(lines[i]); ++i) {
-    std::string_view name, value;
-    if (!SplitKeyLine(lines[i], name, value)) continue;
-    if (SameName(name, count_key, cp)) {
+  const bool found = doc.VisitSection(section, [&](std::string_view name, std::string_view value) {
+    if (doc.SameName(name, count_key)) {
       if (!count_text) count_text = value;
-    } else if (unsigned long long k = EntryNumber(name, prefix, cp)) {
+    } else if (unsigned long long k = EntryNumber(name, prefix, doc)) {
       entries.emplace_back(k, value);
     }
-  }
+  });
+  if (!found) return {};
   if (!count_text) return {};
   const long long count =
       ParseCount(count_text->substr(0, CutWithoutSplitting(*count_text, kValueBuffer - 1, cp)));

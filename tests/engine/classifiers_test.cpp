@@ -117,6 +117,14 @@ TEST(CFamilyBlockComment, TwoCodeRuleAndClosedComments) {
   // The second comment opens nothing: the next line is outside a comment.
   EXPECT_EQ(CF({"int x; /* a */ y(); /* b", "int z;"}), (Classes{KKM, K}));
   EXPECT_EQ(CF({"/* a */ int x; /* b */", "int z;"}), (Classes{M, K}));
+  // A line comment before the block comment decides first.
+  EXPECT_EQ(CF({"x // a /* b */ y", "// a /* b */", "int z;"}), (Classes{KM, M, K}));
+}
+
+TEST(CFamilyBlockComment, CarriageReturnAtTheEndIsKept) {
+  // A lone CR is neither trimmed nor part of the closer.
+  EXPECT_EQ(CF({"/* a", "end */\r", "x;"}), (Classes{M, KM, K}));
+  EXPECT_EQ(CF({"/* a */\r", "x;"}), (Classes{KM, K}));
 }
 
 TEST(CFamilySlashStarSlash, SingleOneOpensEvenWhenClosedLater) {
@@ -328,6 +336,14 @@ TEST(PascalLines, BraceTakesPrecedenceOverParenthesis) {
   EXPECT_EQ(Pas({"{ a", "(* b *)", "c", "}", "d;"}), (Classes{M, M, M, M, M}));
 }
 
+TEST(PascalLines, BraceOpenedInsideParenthesisCommentTakesOver) {
+  // While the brace comment is open, "*)" closes nothing; after "}" the
+  // parenthesis comment is still open.
+  EXPECT_EQ(Pas({"(* a", "{ b", "*)", "c", "}", "d", "*)", "e;"}),
+            (Classes{M, M, M, M, M, M, M, K}));
+  EXPECT_EQ(Pas({"(* a", "{ b }", "c", "*)", "e;"}), (Classes{M, M, M, M, K}));
+}
+
 TEST(PascalLines, CloserNotAtEndOfLine) {
   EXPECT_EQ(Pas({"{ a } x", "y;"}), (Classes{KM, K}));
   EXPECT_EQ(Pas({"{ a", "b } c", "d;"}), (Classes{M, KM, K}));
@@ -344,6 +360,13 @@ TEST(PascalCodePages, GbkSecondByteIsNotACloser) {
   // Inside an open comment as well.
   EXPECT_EQ(Pas({"{ a", "\xD6\xD0\x81}", "y;"}, CodePage::Gbk), (Classes{M, M, M}));
   EXPECT_EQ(Pas({"{ a", "\xD6\xD0\x81}", "y;"}, CodePage::Utf8), (Classes{M, M, K}));
+}
+
+TEST(PascalCodePages, MarkerBeforeTheRealCloser) {
+  // Under GBK the first "}" is a second byte, so "//" comes before the
+  // closer: the comment stays open. Under UTF-8 the closer comes first.
+  EXPECT_EQ(Pas({"{ \x81} // x }", "y;"}, CodePage::Gbk), (Classes{M, M}));
+  EXPECT_EQ(Pas({"{ \x81} // x }", "y;"}, CodePage::Utf8), (Classes{M, K}));
 }
 
 TEST(PascalCodePages, LeadByteAtEndOfLineTakesNothingFromTheNext) {

@@ -136,6 +136,8 @@ TEST(CountContract, WorkedFileOfThreeLines) {
             Tally(1, 2, 1, 0));
   for (LanguageFamily family : kFamilies) {
     EXPECT_EQ(CountText(family, "", CodePage::Gbk), Tally(0, 0, 0, 0));
+    // Lone CRs do not end lines: this is one line.
+    EXPECT_EQ(CountText(family, "a\rb\r\rc\r", CodePage::Gbk), Tally(1, 1, 0, 0));
   }
 }
 
@@ -193,6 +195,31 @@ TEST(CountContract, FifoIsRefusedWithoutHanging) {
   const auto [tally, lines] = result.get();
   EXPECT_EQ(tally, Tally(0, 0, 0, 0));
   EXPECT_EQ(lines, 0u);
+}
+
+TEST(CountContract, ReadErrorEndsTheFile) {
+  // The process's own memory file opens as a regular file, but reading it
+  // from offset 0 fails.
+  if (!std::filesystem::is_regular_file("/proc/self/mem")) GTEST_SKIP();
+  FileTally tally = Tally(1, 1, 1, 1);
+  RunTotals totals;
+  CountCFamilyFile("/proc/self/mem", tally, totals, CountOptions{});
+  EXPECT_EQ(tally, Tally(0, 0, 0, 0));
+  EXPECT_EQ(CountFileLines("/proc/self/mem"), 0u);
+}
+
+TEST(CountContract, CodePageOptionReachesTheClassifier) {
+  test::TempDir dir;
+  test::WriteFile(dir / "g.pas", "{ \x81} x\ny;\n");
+  FileTally tally;
+  RunTotals totals;
+  CountOptions options;
+  options.code_page = CodePage::Gbk;
+  CountPascalFile(dir / "g.pas", tally, totals, options);
+  EXPECT_EQ(tally, Tally(2, 0, 2, 0));
+  options.code_page = CodePage::Utf8;
+  CountFile(LanguageFamily::Pascal, dir / "g.pas", tally, totals, options);
+  EXPECT_EQ(tally, Tally(2, 2, 1, 0));
 }
 
 TEST(CountContract, TallyIsZeroedAndTotalsAccumulate) {
@@ -299,7 +326,7 @@ TEST(CountContract, PreCountEqualsClassifierTotal) {
   };
   int n = 0;
   for (const std::string& text : texts) {
-    const std::string path = dir / ("t" + std::to_string(n++));
+    const std::string path = dir / (std::to_string(n++) + ".t");
     test::WriteFile(path, text);
     for (LanguageFamily family : kFamilies) {
       FileTally tally;

@@ -94,7 +94,7 @@ TEST(ReadSourceLine, LineRulesFromFilesWithTinyBuffers) {
   test::TempDir dir;
   int n = 0;
   for (const LineCase& c : Cases()) {
-    const std::string path = dir / ("f" + std::to_string(n++) + ".c");
+    const std::string path = dir / (std::to_string(n++) + ".c");
     test::WriteFile(path, c.text);
     for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{64},
                         SourceLineReader::kDefaultBufferSize}) {

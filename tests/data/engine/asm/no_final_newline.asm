@@ -1,0 +1,5 @@
+; 5 2 3 1
+push ax
+pop ax ; restore
+	
+; done
