@@ -190,9 +190,7 @@ TEST_F(ConnectionTest, OpenNeedsAnInstalledExcelDriverAndAWorkbook) {
 
   EXPECT_FALSE(connection_.Open("DRIVER={Microsoft Excel Driver (*.xls)};CREATE_DB=\"" +
                                 dir_.Path() + "/missing/book.xls\""));
-  EXPECT_EQ(
-      connection_.error().rfind("cannot create \"" + dir_.Path() + "/missing/book.xls\": ", 0), 0u)
-      << connection_.error();
+  EXPECT_EQ(connection_.error(), "cannot create: No such file or directory");
   EXPECT_FALSE(connection_.is_open());
   EXPECT_FALSE(connection_.Execute("CREATE TABLE T (a TEXT)"));
   EXPECT_EQ(connection_.error(), "the connection is not open");
