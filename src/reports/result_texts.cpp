@@ -30,20 +30,20 @@ std::string FormatFixed2(double value) {
   return buf;
 }
 
-std::vector<ColumnHeader> ParseColumnSpec(std::string_view spec) {
+std::vector<ColumnHeader> ParseColumnSpec(std::string_view text) {
   std::vector<ColumnHeader> columns;
-  while (!spec.empty()) {
-    size_t comma = spec.find(',');
+  while (!text.empty()) {
+    size_t comma = text.find(',');
     if (comma == std::string_view::npos) break;
     ColumnHeader column;
-    column.text = std::string(spec.substr(0, comma));
-    std::string_view rest = spec.substr(comma + 1);
+    column.text = std::string(text.substr(0, comma));
+    std::string_view rest = text.substr(comma + 1);
     size_t semicolon = rest.find(';');
     std::string_view width = rest.substr(0, semicolon);
     column.width = static_cast<int>(LeadingNumber(width) > 1000000 ? 1000000 : LeadingNumber(width));
     columns.push_back(std::move(column));
     if (semicolon == std::string_view::npos) break;
-    spec = rest.substr(semicolon + 1);
+    text = rest.substr(semicolon + 1);
   }
   return columns;
 }

@@ -20,9 +20,9 @@ struct ColumnHeader {
   int width = 0;
 };
 
-/// Parses a column specification: each entry is a header, ",", and a width
+/// Parses a list of columns: each entry is a header, ",", and a width
 /// read like atoi; parsing stops at the first entry without ",".
-std::vector<ColumnHeader> ParseColumnSpec(std::string_view spec);
+std::vector<ColumnHeader> ParseColumnSpec(std::string_view text);
 
 /// The explanation that follows the run's comment ratio.
 inline constexpr std::string_view kRatioExplanation =
