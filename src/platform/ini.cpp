@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/file_reader.h"
+#include "platform/text.h"
 
 namespace tv {
 
@@ -9,12 +10,6 @@ namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr size_t kPathLimit = 4096;
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 bool IsSectionLine(std::string_view line) {
   std::string_view t = TrimBlanks(line);

@@ -13,16 +13,11 @@
 #include "reports/text_reports.h"
 #include "runs/run.h"
 #include "settings/settings.h"
+#include "platform/text.h"
 
 namespace tv {
 
 namespace {
-
-std::string TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return std::string(s);
-}
 
 bool IsOption(const std::string& arg) {
   return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
@@ -173,11 +168,11 @@ std::string WithFormatExtension(std::string path, ReportFormat format) {
 }
 
 std::string ResolveOutputPath(const StartupDecision& d, const std::string& home) {
-  std::string out = TrimBlanks(d.output_path);
+  std::string out = std::string(TrimBlanks(d.output_path));
   if (out.empty() || out.find('/') != std::string::npos) return out;
   switch (d.kind) {
     case CommandLineKind::Directory: {
-      std::string dir = TrimBlanks(d.path);
+      std::string dir = std::string(TrimBlanks(d.path));
       if (!dir.empty() && dir.back() != '/') dir.push_back('/');
       return dir + out;
     }
@@ -241,11 +236,11 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   req.code_page = cp;
   if (d.kind == CommandLineKind::SelectionFile) {
     req.type = SelectionType::SelectionFile;
-    req.path = TrimBlanks(d.selection_path);
+    req.path = std::string(TrimBlanks(d.selection_path));
   } else {
     req.type = d.kind == CommandLineKind::File ? SelectionType::AllFiles
                                                : SelectionType::OneDirectory;
-    req.path = TrimBlanks(d.path);
+    req.path = std::string(TrimBlanks(d.path));
     if (req.path.empty()) {
       std::fprintf(err, "tallyvane: the path to count is empty; nothing was counted\n");
       return 0;

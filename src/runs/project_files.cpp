@@ -11,6 +11,7 @@
 #include "platform/file_reader.h"
 #include "platform/ini.h"
 #include "runs/directory_walker.h"
+#include "platform/text.h"
 
 namespace tv {
 
@@ -52,12 +53,6 @@ bool ReadTextLines(const std::string& path, CodePage cp, std::vector<std::string
 std::string_view TrimLead(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.front() == '\t') s.remove_prefix(1);
-  return s;
-}
-
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   return s;
 }
 

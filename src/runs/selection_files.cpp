@@ -9,6 +9,7 @@
 #include "platform/ini.h"
 #include "runs/directory_walker.h"
 #include "settings/settings.h"
+#include "platform/text.h"
 
 namespace tv {
 
@@ -17,12 +18,6 @@ namespace {
 // The buffers the values are read into: 2048 bytes, but never less than a
 // path needs.
 constexpr size_t kValueBuffer = 2048;
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // The number k of a key named prefix + k, k written in plain decimal from 1
 // on (so "File01" is no entry, as a lookup of "File1" would not find it); 0

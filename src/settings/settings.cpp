@@ -8,22 +8,11 @@
 #include "platform/file_reader.h"
 #include "platform/ini.h"
 #include "platform/program_paths.h"
+#include "platform/text.h"
 
 namespace tv {
 
 namespace {
-
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 bool StartsSection(std::string_view line) {
   std::string_view t = TrimBlanks(line);
