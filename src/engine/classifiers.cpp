@@ -23,6 +23,9 @@ LineClass FourWay(const LineView& l, std::string_view opener, std::string_view c
 // The block-comment rules shared by C and SQL for a line outside any block
 // comment; `line_marker` is "//" or "--".
 LineClass BlockRulesOutside(const LineView& l, std::string_view line_marker, bool& in_block) {
+  // A line that begins with the line marker is a comment whatever follows:
+  // any block opener stands after the marker.
+  if (l.Left(2) == line_marker) return LineClass::Comment;
   const size_t line_pos = l.Pos(line_marker);
   const size_t open_pos = l.Pos("/*");
   // A line comment before the first block opener hides the opener.
@@ -54,10 +57,6 @@ LineClass BlockRulesInside(const LineView& l, bool& in_block) {
   return LineClass::Comment;
 }
 
-bool HasNoMarkerByte(std::string_view s, char a, char b) {
-  return std::memchr(s.data(), a, s.size()) == nullptr &&
-         std::memchr(s.data(), b, s.size()) == nullptr;
-}
 
 }  // namespace
 
@@ -68,7 +67,7 @@ size_t LineView::LastPos(char c) const {
   for (size_t i = 0; i < n && !double_byte; ++i) double_byte = IsLeadByte(cp, u[i]);
   if (!double_byte) return text.rfind(c);
   size_t last = npos;
-  for (size_t i = 0; i < n; i += (IsLeadByte(cp, u[i]) && i + 1 < n) ? 2 : 1) {
+  for (size_t i = 0; i < n; i += CharLength(cp, u, i, n)) {
     if (text[i] == c) last = i;
   }
   return last;
@@ -76,13 +75,12 @@ size_t LineView::LastPos(char c) const {
 
 // ---- C family ----
 
-CFamilyClassifier::QuoteCheck CFamilyClassifier::CheckQuotes(const LineView& l,
+CFamilyClassifier::QuoteCheck CFamilyClassifier::CheckQuotes(const LineView& l, size_t q1,
                                                              std::string_view marker,
                                                              bool& pending, bool& seen,
                                                              LineClass& out) {
   const std::string_view left2 = l.Left(2);
   if (left2 == "//" || left2 == "/*") return QuoteCheck::NotApplicable;
-  const size_t q1 = l.Pos("\"");
   if (q1 == npos) return QuoteCheck::NotApplicable;
   const size_t s = l.Pos(marker);
   if (s == npos) return QuoteCheck::NotApplicable;
@@ -109,16 +107,13 @@ LineClass CFamilyClassifier::Classify(std::string_view raw_line) {
   const LineView l{TrimSourceLine(raw_line), cp_};
   if (l.Empty()) return LineClass::Blank;
 
-  const bool any_state = in_block_ || block_string_pending_ || line_string_pending_;
-  // Most lines hold neither a slash nor a quote: outside every state they are code.
-  if (!any_state && HasNoMarkerByte(l.text, '/', '"')) return LineClass::Code;
-
   if (block_string_pending_) {
     if (l.Contains("\"")) block_string_pending_ = false;
     return LineClass::Code;
   }
   LineClass out = LineClass::Code;
-  if (CheckQuotes(l, "/*", block_string_pending_, block_marker_after_string_, out) ==
+  const size_t q1 = l.Pos("\"");  // the first quote, shared by both string checks
+  if (CheckQuotes(l, q1, "/*", block_string_pending_, block_marker_after_string_, out) ==
       QuoteCheck::Decided) {
     return out;
   }
@@ -126,7 +121,7 @@ LineClass CFamilyClassifier::Classify(std::string_view raw_line) {
     if (l.Contains("\"")) line_string_pending_ = false;
     return LineClass::Code;
   }
-  if (CheckQuotes(l, "//", line_string_pending_, line_marker_after_string_, out) ==
+  if (CheckQuotes(l, q1, "//", line_string_pending_, line_marker_after_string_, out) ==
       QuoteCheck::Decided) {
     return out;
   }
@@ -143,7 +138,6 @@ LineClass SqlClassifier::Classify(std::string_view raw_line) {
   const LineView l{TrimSourceLine(raw_line), cp_};
   if (l.Empty()) return LineClass::Blank;
   if (in_block_) return BlockRulesInside(l, in_block_);
-  if (HasNoMarkerByte(l.text, '-', '/')) return LineClass::Code;
   return BlockRulesOutside(l, "--", in_block_);
 }
 

@@ -32,13 +32,22 @@ struct LineView {
 /// double-quoted strings that may hide either marker.
 class CFamilyClassifier {
  public:
+  /// Every rule needs one of these bytes; a line without them is a plain line.
+  static constexpr char kMarkers[] = "/\"";
+
   explicit CFamilyClassifier(CodePage cp) : cp_(cp) {}
   LineClass Classify(std::string_view raw_line);
+  /// The class of a line that holds none of kMarkers and is not blank; such a
+  /// line leaves the state as it is.
+  LineClass PlainLine() const {
+    if (block_string_pending_ || line_string_pending_) return LineClass::Code;
+    return in_block_ ? LineClass::Comment : LineClass::Code;
+  }
 
  private:
   enum class QuoteCheck { Decided, FallThrough, NotApplicable };
-  QuoteCheck CheckQuotes(const LineView& l, std::string_view marker, bool& pending, bool& seen,
-                         LineClass& out);
+  QuoteCheck CheckQuotes(const LineView& l, size_t first_quote, std::string_view marker,
+                         bool& pending, bool& seen, LineClass& out);
   LineClass OutsideBlock(const LineView& l);
   LineClass InsideBlock(const LineView& l);
 
@@ -53,8 +62,11 @@ class CFamilyClassifier {
 /// SQL: "--" line comments and "/*" ... "*/" block comments; quotes play no part.
 class SqlClassifier {
  public:
+  static constexpr char kMarkers[] = "-/";
+
   explicit SqlClassifier(CodePage cp) : cp_(cp) {}
   LineClass Classify(std::string_view raw_line);
+  LineClass PlainLine() const { return in_block_ ? LineClass::Comment : LineClass::Code; }
 
  private:
   CodePage cp_;
@@ -65,8 +77,13 @@ class SqlClassifier {
 /// are recognised only when a line begins with their opener.
 class PascalClassifier {
  public:
+  static constexpr char kMarkers[] = "/{}*";
+
   explicit PascalClassifier(CodePage cp) : cp_(cp) {}
   LineClass Classify(std::string_view raw_line);
+  LineClass PlainLine() const {
+    return in_brace_ || in_paren_ ? LineClass::Comment : LineClass::Code;
+  }
 
  private:
   LineClass InsideComment(const LineView& l, std::string_view closer, bool closes_at_end,
@@ -82,8 +99,11 @@ class PascalClassifier {
 /// Basic: an apostrophe starts a comment unless it lies inside a string.
 class BasicClassifier {
  public:
+  static constexpr char kMarkers[] = "'";
+
   explicit BasicClassifier(CodePage cp) : cp_(cp) {}
   LineClass Classify(std::string_view raw_line) const;
+  LineClass PlainLine() const { return LineClass::Code; }
 
  private:
   CodePage cp_;
@@ -92,8 +112,11 @@ class BasicClassifier {
 /// Assembly: a semicolon starts a comment, wherever it stands.
 class AsmClassifier {
  public:
+  static constexpr char kMarkers[] = ";";
+
   explicit AsmClassifier(CodePage cp) : cp_(cp) {}
   LineClass Classify(std::string_view raw_line) const;
+  LineClass PlainLine() const { return LineClass::Code; }
 
  private:
   CodePage cp_;

@@ -60,31 +60,66 @@ CodePage AnsiCodePage() {
   return cp;
 }
 
+namespace {
+
+// Plain byte search, tuned for the short lines and two- or three-byte
+// markers of the classifiers.
+size_t FindBytes(std::string_view hay, std::string_view needle, size_t from) {
+  const size_t n = hay.size(), m = needle.size();
+  if (m == 0) return from <= n ? from : std::string_view::npos;
+  if (from >= n || m > n - from) return std::string_view::npos;
+  const char first = needle[0];
+  const char* s = hay.data();
+  if (m == 1) {
+    const void* hit = std::memchr(s + from, first, n - from);
+    return hit == nullptr ? std::string_view::npos
+                          : static_cast<size_t>(static_cast<const char*>(hit) - s);
+  }
+  const size_t last_start = n - m;
+  for (size_t i = from; i <= last_start; ++i) {
+    // Short lines are scanned directly; a library call costs more there.
+    if (last_start - i >= 16) {
+      const void* hit = std::memchr(s + i, first, last_start - i + 1);
+      if (hit == nullptr) return std::string_view::npos;
+      i = static_cast<size_t>(static_cast<const char*>(hit) - s);
+    } else if (s[i] != first) {
+      continue;
+    }
+    size_t k = 1;
+    while (k < m && s[i + k] == needle[k]) ++k;
+    if (k == m) return i;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 size_t FindText(std::string_view hay, std::string_view needle, size_t from, CodePage cp) {
-  size_t p = hay.find(needle, from);
-  if (cp != CodePage::Gbk || p == std::string_view::npos) return p;
+  size_t p = FindBytes(hay, needle, from);
+  if (cp != CodePage::Gbk || p == std::string_view::npos || needle.empty() ||
+      !IsTrailByte(static_cast<unsigned char>(needle[0]))) {
+    return p;
+  }
   // Walk the characters from the start of the line; a candidate that falls
   // on the second byte of a double-byte character is no match.
   const auto* s = reinterpret_cast<const unsigned char*>(hay.data());
   const size_t n = hay.size();
   size_t b = 0;
   while (p != std::string_view::npos) {
-    while (b < p) b += (IsLeadByte(cp, s[b]) && b + 1 < n) ? 2 : 1;
+    while (b < p) b += CharLength(cp, s, b, n);
     if (b == p) return p;
-    p = hay.find(needle, p + 1);
+    p = FindBytes(hay, needle, p + 1);
   }
   return p;
 }
 
 std::string LowerAscii(std::string_view s, CodePage cp) {
   std::string out(s);
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (IsLeadByte(cp, c)) {
-      ++i;  // the second byte belongs to the character
-    } else if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c + ('a' - 'A'));
-    }
+  const auto* u = reinterpret_cast<const unsigned char*>(s.data());
+  for (size_t i = 0; i < out.size();) {
+    const size_t len = CharLength(cp, u, i, out.size());
+    if (len == 1 && u[i] >= 'A' && u[i] <= 'Z') out[i] = static_cast<char>(u[i] + ('a' - 'A'));
+    i += len;  // the second byte of a character is never changed
   }
   return out;
 }
@@ -157,9 +192,11 @@ size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp)
     size_t len;
     if (cp == CodePage::Gbk) {
       const auto* u = reinterpret_cast<const unsigned char*>(ansi.data());
-      len = IsLeadByte(cp, u[i]) && i + 1 < ansi.size() ? 2 : 1;
+      len = CharLength(cp, u, i, ansi.size());
       // A four-byte GB18030 character: lead, digit, lead, digit.
-      if (len == 2 && u[i + 1] >= 0x30 && u[i + 1] <= 0x39 && i + 3 < ansi.size()) len = 4;
+      if (IsLeadByte(cp, u[i]) && i + 3 < ansi.size() && u[i + 1] >= 0x30 && u[i + 1] <= 0x39) {
+        len = 4;
+      }
     } else {
       len = Utf8SequenceLength(ansi.substr(i));
       if (len == 0) len = 1;

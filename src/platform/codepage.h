@@ -18,13 +18,25 @@ CodePage AnsiCodePage();
 /// Parses a TALLYVANE_CODEPAGE value; a null or unknown value gives GBK.
 CodePage ParseCodePageName(const char* value);
 
-/// A byte that begins a double-byte character and takes the next byte with it.
+/// A byte that begins a double-byte character.
 inline bool IsLeadByte(CodePage cp, unsigned char b) {
   return cp == CodePage::Gbk && b >= 0x81 && b <= 0xFE;
 }
 
+/// A byte that can be the second byte of a double-byte character.
+inline bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+/// The length of the character at s[i] (1 or 2): a lead byte takes the next
+/// byte with it when that byte can be a second byte; in text that is not
+/// valid a lead byte stands alone, so ASCII punctuation is never hidden.
+inline size_t CharLength(CodePage cp, const unsigned char* s, size_t i, size_t n) {
+  return IsLeadByte(cp, s[i]) && i + 1 < n && IsTrailByte(s[i + 1]) ? 2 : 1;
+}
+
 /// First position at or after `from` where `needle` occurs in `hay` and that
 /// is not the second byte of a double-byte character; npos when there is none.
+/// A needle that starts below 0x40 can never start on a second byte, so it is
+/// found by a plain byte search.
 size_t FindText(std::string_view hay, std::string_view needle, size_t from, CodePage cp);
 
 inline bool ContainsText(std::string_view hay, std::string_view needle, CodePage cp) {
