@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -64,6 +63,8 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 /// True when the tests run as root, which ignores permission bits.
-inline bool RunningAsRoot() { return ::geteuid() == 0; }
+inline bool RunningAsRoot() {
+  return ::geteuid() == 0;
+}
 
 }  // namespace tv::test

@@ -57,7 +57,6 @@ LineClass BlockRulesInside(const LineView& l, bool& in_block) {
   return LineClass::Comment;
 }
 
-
 }  // namespace
 
 size_t LineView::LastPos(char c) const {
@@ -76,9 +75,8 @@ size_t LineView::LastPos(char c) const {
 // ---- C family ----
 
 CFamilyClassifier::QuoteCheck CFamilyClassifier::CheckQuotes(const LineView& l, size_t q1,
-                                                             std::string_view marker,
-                                                             bool& pending, bool& seen,
-                                                             LineClass& out) {
+                                                             std::string_view marker, bool& pending,
+                                                             bool& seen, LineClass& out) {
   const std::string_view left2 = l.Left(2);
   if (left2 == "//" || left2 == "/*") return QuoteCheck::NotApplicable;
   if (q1 == npos) return QuoteCheck::NotApplicable;

@@ -19,11 +19,23 @@ constexpr char kEndOfFile = 0x1A;
 
 void ApplyTimes(LineClass c, uint64_t n, FileTally& t) {
   switch (c) {
-    case LineClass::Blank: t.blank += n; break;
-    case LineClass::Code: t.code += n; break;
-    case LineClass::Comment: t.comment += n; break;
-    case LineClass::CodeAndComment: t.code += n; t.comment += n; break;
-    case LineClass::DoubleCodeAndComment: t.code += 2 * n; t.comment += n; break;
+    case LineClass::Blank:
+      t.blank += n;
+      break;
+    case LineClass::Code:
+      t.code += n;
+      break;
+    case LineClass::Comment:
+      t.comment += n;
+      break;
+    case LineClass::CodeAndComment:
+      t.code += n;
+      t.comment += n;
+      break;
+    case LineClass::DoubleCodeAndComment:
+      t.code += 2 * n;
+      t.comment += n;
+      break;
   }
 }
 
@@ -126,7 +138,8 @@ class BulkCounter {
       nl |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
             << shift;
       marker |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(m))) << shift;
-      content |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(printable))) << shift;
+      content |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(printable)))
+                 << shift;
     }
   }
 #else
@@ -263,14 +276,19 @@ void CountAsmFile(const std::string& path, FileTally& tally, RunTotals& totals,
   CountPath<AsmClassifier>(path, tally, totals, options);
 }
 
-void CountFile(LanguageFamily family, const std::string& path, FileTally& tally,
-               RunTotals& totals, const CountOptions& options) {
+void CountFile(LanguageFamily family, const std::string& path, FileTally& tally, RunTotals& totals,
+               const CountOptions& options) {
   switch (family) {
-    case LanguageFamily::CFamily: return CountCFamilyFile(path, tally, totals, options);
-    case LanguageFamily::Sql: return CountSqlFile(path, tally, totals, options);
-    case LanguageFamily::Pascal: return CountPascalFile(path, tally, totals, options);
-    case LanguageFamily::Basic: return CountBasicFile(path, tally, totals, options);
-    case LanguageFamily::Assembly: return CountAsmFile(path, tally, totals, options);
+    case LanguageFamily::CFamily:
+      return CountCFamilyFile(path, tally, totals, options);
+    case LanguageFamily::Sql:
+      return CountSqlFile(path, tally, totals, options);
+    case LanguageFamily::Pascal:
+      return CountPascalFile(path, tally, totals, options);
+    case LanguageFamily::Basic:
+      return CountBasicFile(path, tally, totals, options);
+    case LanguageFamily::Assembly:
+      return CountAsmFile(path, tally, totals, options);
   }
 }
 
@@ -280,7 +298,9 @@ FileTally CountText(LanguageFamily family, std::string_view text, CodePage cp) {
     case LanguageFamily::CFamily:
       CountStream<CFamilyClassifier>(nullptr, text, tally, cp, nullptr);
       break;
-    case LanguageFamily::Sql: CountStream<SqlClassifier>(nullptr, text, tally, cp, nullptr); break;
+    case LanguageFamily::Sql:
+      CountStream<SqlClassifier>(nullptr, text, tally, cp, nullptr);
+      break;
     case LanguageFamily::Pascal:
       CountStream<PascalClassifier>(nullptr, text, tally, cp, nullptr);
       break;

@@ -31,8 +31,8 @@ void CountAsmFile(const std::string& path, FileTally& tally, RunTotals& totals,
                   const CountOptions& options);
 
 /// The classifier of `family`.
-void CountFile(LanguageFamily family, const std::string& path, FileTally& tally,
-               RunTotals& totals, const CountOptions& options);
+void CountFile(LanguageFamily family, const std::string& path, FileTally& tally, RunTotals& totals,
+               const CountOptions& options);
 
 /// The same counting over text held in memory (benchmarks, tests, fuzzing).
 FileTally CountText(LanguageFamily family, std::string_view text, CodePage cp);

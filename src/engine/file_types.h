@@ -74,10 +74,10 @@ LanguageFamily SelectClassifier(std::string_view path, const UserTypeLists& list
 
 /// One of the seventeen file types of a file selection.
 struct FileType {
-  int index;                    // 1-based, as stored under "SelectType"
-  std::string_view caption;     // the type's name as shown in the file dialog
-  std::string_view patterns;    // the file dialog's patterns
-  std::string_view project_ext; // the project extension, empty for sources
+  int index;                             // 1-based, as stored under "SelectType"
+  std::string_view caption;              // the type's name as shown in the file dialog
+  std::string_view patterns;             // the file dialog's patterns
+  std::string_view project_ext;          // the project extension, empty for sources
   std::optional<LanguageFamily> family;  // none for "All Files (*.*)"
 };
 

@@ -39,8 +39,8 @@ class SourceLineReader {
   std::unique_ptr<char[]> buffer_;
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
-  bool at_end_ = true;      // no more bytes will come from the source
-  std::string carry_;       // a line that spans buffer refills
+  bool at_end_ = true;  // no more bytes will come from the source
+  std::string carry_;   // a line that spans buffer refills
   bool carry_given_ = false;
 };
 

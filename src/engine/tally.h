@@ -49,11 +49,23 @@ enum class LineClass { Blank, Code, Comment, CodeAndComment, DoubleCodeAndCommen
 
 inline void Apply(LineClass c, FileTally& t) {
   switch (c) {
-    case LineClass::Blank: ++t.blank; break;
-    case LineClass::Code: ++t.code; break;
-    case LineClass::Comment: ++t.comment; break;
-    case LineClass::CodeAndComment: ++t.code; ++t.comment; break;
-    case LineClass::DoubleCodeAndComment: t.code += 2; ++t.comment; break;
+    case LineClass::Blank:
+      ++t.blank;
+      break;
+    case LineClass::Code:
+      ++t.code;
+      break;
+    case LineClass::Comment:
+      ++t.comment;
+      break;
+    case LineClass::CodeAndComment:
+      ++t.code;
+      ++t.comment;
+      break;
+    case LineClass::DoubleCodeAndComment:
+      t.code += 2;
+      ++t.comment;
+      break;
   }
 }
 

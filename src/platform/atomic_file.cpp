@@ -43,7 +43,9 @@ int OpenTemporary(const std::string& dir, const std::string& base, std::string& 
 
 }  // namespace
 
-AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+AtomicFileWriter::~AtomicFileWriter() {
+  Abandon();
+}
 
 bool AtomicFileWriter::Fail(const char* what) {
   errno_ = errno;
@@ -67,9 +69,8 @@ bool AtomicFileWriter::Begin(const std::string& target) {
     if (::access(target_.c_str(), W_OK) != 0) return Fail("cannot write");
   }
   std::string dir = DirectoryOf(target_);
-  std::string base = target_.substr(target_.rfind('/') == std::string::npos
-                                        ? 0
-                                        : target_.rfind('/') + 1);
+  std::string base =
+      target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
   fd_ = OpenTemporary(dir, base, temp_);
   if (fd_ < 0) {
     temp_.clear();

@@ -1,11 +1,11 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace tv {
 

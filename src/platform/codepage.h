@@ -24,7 +24,9 @@ inline bool IsLeadByte(CodePage cp, unsigned char b) {
 }
 
 /// A byte that can be the second byte of a double-byte character.
-inline bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+inline bool IsTrailByte(unsigned char b) {
+  return b >= 0x40 && b <= 0xFE && b != 0x7F;
+}
 
 /// The length of the character at s[i] (1 or 2): a lead byte takes the next
 /// byte with it when that byte can be a second byte; in text that is not

@@ -8,7 +8,9 @@
 
 namespace tv {
 
-FileReader::~FileReader() { Close(); }
+FileReader::~FileReader() {
+  Close();
+}
 
 bool FileReader::Open(const std::string& path) {
   Close();

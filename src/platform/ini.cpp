@@ -113,8 +113,7 @@ bool IniDocument::SameName(std::string_view a, std::string_view b) const {
   return NamesMatch(a, b, cp_);
 }
 
-std::optional<std::string> IniDocument::Get(std::string_view section,
-                                            std::string_view key) const {
+std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {
   auto range = FindSection(Utf8ToAnsi(TrimBlanks(section), cp_));
   if (!range) return std::nullopt;
   auto at = FindKey(*range, Utf8ToAnsi(TrimBlanks(key), cp_));
@@ -171,8 +170,8 @@ size_t PathBufferSize(size_t requested) {
 }
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view fallback,
-                              size_t buffer_size, CodePage ansi) {
+                              std::string_view key, std::string_view fallback, size_t buffer_size,
+                              CodePage ansi) {
   auto doc = IniDocument::Load(path, ansi);
   std::optional<std::string> value;
   if (doc) value = doc->Get(section, key);
@@ -213,15 +212,13 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
       return false;
     }
   }
-  return RewriteProfile(path, ansi, error,
-                        [&](IniDocument& doc) { doc.Set(section, key, value); });
+  return RewriteProfile(path, ansi, error, [&](IniDocument& doc) { doc.Set(section, key, value); });
 }
 
 bool DeleteProfileSection(const std::string& path, std::string_view section, CodePage ansi,
                           std::string* error) {
   if (!PathExists(path)) return true;  // nothing to delete; no empty file is left behind
-  return RewriteProfile(path, ansi, error,
-                        [&](IniDocument& doc) { doc.DeleteSection(section); });
+  return RewriteProfile(path, ansi, error, [&](IniDocument& doc) { doc.DeleteSection(section); });
 }
 
 }  // namespace tv

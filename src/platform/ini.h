@@ -72,8 +72,8 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 /// The value is cut to buffer_size - 1 bytes of the file's code page without
 /// splitting a character.
 std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view fallback,
-                              size_t buffer_size, CodePage ansi);
+                              std::string_view key, std::string_view fallback, size_t buffer_size,
+                              CodePage ansi);
 
 /// Writes one key, replacing the file atomically; creates the file and its
 /// folder when missing. False (with a reason in `error`) when it cannot.

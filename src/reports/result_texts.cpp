@@ -7,13 +7,15 @@ namespace tv {
 
 namespace {
 
-std::string Count(uint64_t v) { return std::to_string(v); }
+std::string Count(uint64_t v) {
+  return std::to_string(v);
+}
 
 // "value (share%)" of a part of `whole`, or "0 (0.00%)" when `whole` is 0.
 std::string WithShare(uint64_t value, uint64_t whole) {
   if (whole == 0) return "0 (0.00%)";
-  return Count(value) + " (" + FormatFixed2(static_cast<double>(value) * 100.0 /
-                                            static_cast<double>(whole)) + "%)";
+  return Count(value) + " (" +
+         FormatFixed2(static_cast<double>(value) * 100.0 / static_cast<double>(whole)) + "%)";
 }
 
 std::string Ratio(uint64_t comment, uint64_t code) {
@@ -40,7 +42,8 @@ std::vector<ColumnHeader> ParseColumnSpec(std::string_view text) {
     std::string_view rest = text.substr(comma + 1);
     size_t semicolon = rest.find(';');
     std::string_view width = rest.substr(0, semicolon);
-    column.width = static_cast<int>(LeadingNumber(width) > 1000000 ? 1000000 : LeadingNumber(width));
+    column.width =
+        static_cast<int>(LeadingNumber(width) > 1000000 ? 1000000 : LeadingNumber(width));
     columns.push_back(std::move(column));
     if (semicolon == std::string_view::npos) break;
     text = rest.substr(semicolon + 1);

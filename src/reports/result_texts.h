@@ -25,8 +25,7 @@ struct ColumnHeader {
 std::vector<ColumnHeader> ParseColumnSpec(std::string_view text);
 
 /// The explanation that follows the run's comment ratio.
-inline constexpr std::string_view kRatioExplanation =
-    "( 代码注释率 = 注释行/(注释行+有效代码行) )";
+inline constexpr std::string_view kRatioExplanation = "( 代码注释率 = 注释行/(注释行+有效代码行) )";
 inline constexpr std::string_view kStoppedText = "用户中断";
 
 /// "%.2f" as the C library prints it.

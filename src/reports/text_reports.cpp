@@ -21,11 +21,20 @@ std::string EscapeHtml(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -80,9 +89,8 @@ constexpr std::string_view kRowLabels[6] = {"文件名：       ", "总行数：
                                             "代码行数：     ", "注释行数：     ",
                                             "空白行数：     ", "代码注释率：   "};
 constexpr std::string_view kShortRatioLabel = "代码注释率： ";
-constexpr std::string_view kSummaryLabels[5] = {"程序行总数：   ", "代码行总数：   ",
-                                                "注释行总数：   ", "空白行总数：   ",
-                                                "代码注释率：   "};
+constexpr std::string_view kSummaryLabels[5] = {
+    "程序行总数：   ", "代码行总数：   ", "注释行总数：   ", "空白行总数：   ", "代码注释率：   "};
 
 }  // namespace
 
@@ -96,8 +104,7 @@ std::string ReportTimeStamp() {
   return buf;
 }
 
-std::string HtmlReportText(const BatchResults& results, std::string_view time_stamp,
-                           CodePage cp) {
+std::string HtmlReportText(const BatchResults& results, std::string_view time_stamp, CodePage cp) {
   std::string page;
   page.reserve(512 + results.rows.size() * 200);
   page.append("<html><body><head>");
@@ -151,8 +158,8 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
   text.append("\r\n").append(kSeparator).append("\r\n");
   for (const ResultRow& row : results.rows) {
     for (int i = 0; i < 6; ++i) {
-      std::string_view label = (i == kRatio && short_ratio_label) ? kShortRatioLabel
-                                                                  : kRowLabels[i];
+      std::string_view label =
+          (i == kRatio && short_ratio_label) ? kShortRatioLabel : kRowLabels[i];
       text.append(label).append(row[i]).append("\r\n");
     }
     text.append("\r\n");
@@ -173,8 +180,7 @@ ReportResult WriteCsvReport(const std::string& path, const BatchResults& results
 
 ReportResult WriteTxtReport(const std::string& path, const BatchResults& results, TxtMode mode,
                             CodePage cp) {
-  const std::string text =
-      TxtReportText(results, ReportTimeStamp(), mode != TxtMode::New, cp);
+  const std::string text = TxtReportText(results, ReportTimeStamp(), mode != TxtMode::New, cp);
   if (mode != TxtMode::Append) return WriteReplacing(path, text);
   // Appending keeps what the file holds and adds a complete block at its end.
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);

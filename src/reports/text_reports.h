@@ -14,8 +14,7 @@ std::string ReportTimeStamp();
 
 /// The HTML page, one line of text in the code page it declares. Cell texts
 /// are escaped so that names holding "&", "<", ">" or quotes stay text.
-std::string HtmlReportText(const BatchResults& results, std::string_view time_stamp,
-                           CodePage cp);
+std::string HtmlReportText(const BatchResults& results, std::string_view time_stamp, CodePage cp);
 
 /// The CSV file with CR LF line ends. A field holding a comma, a double
 /// quote, CR or LF is quoted with inner quotes doubled; all others stay bare.

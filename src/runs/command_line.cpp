@@ -9,11 +9,11 @@
 
 #include "engine/file_types.h"
 #include "platform/program_paths.h"
+#include "platform/text.h"
 #include "reports/excel_report.h"
 #include "reports/text_reports.h"
 #include "runs/run.h"
 #include "settings/settings.h"
-#include "platform/text.h"
 
 namespace tv {
 
@@ -82,9 +82,9 @@ class ProgressLine {
 };
 
 void PrintSummary(std::FILE* out, const SummaryTexts& s) {
-  std::fprintf(out, "文件行总数: %s\n代码行总数: %s\n注释行总数: %s\n空白行总数: %s\n代码注释率: %s\n",
-               s.lines.c_str(), s.code.c_str(), s.comment.c_str(), s.blank.c_str(),
-               s.ratio.c_str());
+  std::fprintf(
+      out, "文件行总数: %s\n代码行总数: %s\n注释行总数: %s\n空白行总数: %s\n代码注释率: %s\n",
+      s.lines.c_str(), s.code.c_str(), s.comment.c_str(), s.blank.c_str(), s.ratio.c_str());
 }
 
 }  // namespace
@@ -213,10 +213,18 @@ bool WriteReport(const std::string& path, ReportFormat format, const BatchResult
                  CodePage cp, std::string& error) {
   ReportResult r;
   switch (format) {
-    case ReportFormat::Html: r = WriteHtmlReport(path, results, cp); break;
-    case ReportFormat::Csv: r = WriteCsvReport(path, results, cp); break;
-    case ReportFormat::Txt: r = WriteTxtReport(path, results, TxtMode::New, cp); break;
-    case ReportFormat::Excel: r = WriteExcelReport(path, results); break;
+    case ReportFormat::Html:
+      r = WriteHtmlReport(path, results, cp);
+      break;
+    case ReportFormat::Csv:
+      r = WriteCsvReport(path, results, cp);
+      break;
+    case ReportFormat::Txt:
+      r = WriteTxtReport(path, results, TxtMode::New, cp);
+      break;
+    case ReportFormat::Excel:
+      r = WriteExcelReport(path, results);
+      break;
   }
   if (!r.ok) error = r.error;
   return r.ok;
@@ -238,8 +246,8 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
     req.type = SelectionType::SelectionFile;
     req.path = std::string(TrimBlanks(d.selection_path));
   } else {
-    req.type = d.kind == CommandLineKind::File ? SelectionType::AllFiles
-                                               : SelectionType::OneDirectory;
+    req.type =
+        d.kind == CommandLineKind::File ? SelectionType::AllFiles : SelectionType::OneDirectory;
     req.path = std::string(TrimBlanks(d.path));
     if (req.path.empty()) {
       std::fprintf(err, "tallyvane: the path to count is empty; nothing was counted\n");

@@ -10,8 +10,8 @@
 #include "engine/file_types.h"
 #include "platform/file_reader.h"
 #include "platform/ini.h"
-#include "runs/directory_walker.h"
 #include "platform/text.h"
+#include "runs/directory_walker.h"
 
 namespace tv {
 
@@ -272,9 +272,8 @@ std::vector<std::string> ReadVcprojMembers(const std::string& project_path, Code
     std::string_view line = TrimLead(raw);
     if (!line.starts_with("RelativePath=") || line.size() < 16) continue;
     const size_t close = line.find('"', 14);
-    std::string_view text = close != std::string_view::npos
-                                ? line.substr(14, close - 14)
-                                : line.substr(14, line.size() - 16);
+    std::string_view text = close != std::string_view::npos ? line.substr(14, close - 14)
+                                                            : line.substr(14, line.size() - 16);
     const std::string ext = Ext(text);
     if (ext == "cpp" || ext == "h") m.Add(text);
   }

@@ -12,8 +12,7 @@ namespace {
 constexpr size_t kRememberedBuffer = 1024;
 constexpr size_t kFlagBuffer = 256;
 
-bool Write(const std::string& settings, std::string_view key, std::string_view value,
-           CodePage cp) {
+bool Write(const std::string& settings, std::string_view key, std::string_view value, CodePage cp) {
   return WriteProfileString(settings, kSectionCurrentPath, key, value, cp);
 }
 

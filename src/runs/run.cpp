@@ -112,8 +112,8 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   if (n == 0) {
     if (!req.command_line) {
       const bool stopped_walk =
-          flags.stop_request != 0 && (req.type == SelectionType::FolderList ||
-                                      req.type == SelectionType::SelectionFile);
+          flags.stop_request != 0 &&
+          (req.type == SelectionType::FolderList || req.type == SelectionType::SelectionFile);
       view.ShowNotice(stopped_walk ? kStoppedNoticeText : kNothingToCountText);
     }
     early_end();
@@ -152,8 +152,7 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
     return fixed ? fixed_family : SelectClassifier(path, lists, req.code_page);
   };
   auto row_for = [&](const std::string& path, const FileTally& tally) {
-    std::string name =
-        RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path;
+    std::string name = RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path;
     return MakeResultRow(std::move(name), tally, per_file_percent);
   };
 
@@ -184,9 +183,8 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   }
 
   const bool stopped = counted < n;
-  SummaryTexts summary =
-      MakeSummaryTexts(st.totals, n, stopped,
-                       file_list ? EmptyRatioStyle::Plain : EmptyRatioStyle::WithExplanation);
+  SummaryTexts summary = MakeSummaryTexts(
+      st.totals, n, stopped, file_list ? EmptyRatioStyle::Plain : EmptyRatioStyle::WithExplanation);
   if (!req.command_line) view.SetSummary(summary);
   if (!file_list) st.results.summary = std::move(summary);
 
@@ -201,7 +199,9 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   return stopped ? RunOutcome::Stopped : RunOutcome::Completed;
 }
 
-RunController::~RunController() { Wait(); }
+RunController::~RunController() {
+  Wait();
+}
 
 void RunController::Wait() {
   if (worker_.joinable()) worker_.join();

@@ -82,10 +82,10 @@ struct RunRequest {
 
 /// How a run ended.
 enum class RunOutcome {
-  Completed,      // every file counted, summary written
-  Stopped,        // the count was left early; rows of the counted files remain
-  NothingToCount, // the gathered list was empty
-  StoppedEarly,   // stopped during the pre-count: no rows, no summary
+  Completed,       // every file counted, summary written
+  Stopped,         // the count was left early; rows of the counted files remain
+  NothingToCount,  // the gathered list was empty
+  StoppedEarly,    // stopped during the pre-count: no rows, no summary
 };
 
 /// What a run leaves behind.
@@ -102,8 +102,7 @@ struct RunState {
 };
 
 /// Runs one counting run to its end on the calling thread: the worker.
-RunOutcome ExecuteRun(const RunRequest& request, RunFlags& flags, RunState& state,
-                      RunView& view);
+RunOutcome ExecuteRun(const RunRequest& request, RunFlags& flags, RunState& state, RunView& view);
 
 /// The name cell of a row: the file name in file-selection runs, the full
 /// path in all others.

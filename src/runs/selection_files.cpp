@@ -7,9 +7,9 @@
 #include "platform/atomic_file.h"
 #include "platform/file_reader.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 #include "runs/directory_walker.h"
 #include "settings/settings.h"
-#include "platform/text.h"
 
 namespace tv {
 

@@ -53,7 +53,9 @@ bool WriteDefaultSettings(const std::string& path, CodePage cp) {
   return PathExists(path);
 }
 
-bool SetupIniReader::Open(CodePage cp) { return OpenPath(folder_ + name_, cp); }
+bool SetupIniReader::Open(CodePage cp) {
+  return OpenPath(folder_ + name_, cp);
+}
 
 bool SetupIniReader::OpenPath(const std::string& path, CodePage cp) {
   Close();
@@ -90,8 +92,8 @@ bool SetupIniReader::GetValue(std::string_view section, std::string_view key,
   return false;
 }
 
-std::string GetValueOr(const SetupIniReader& reader, std::string_view section,
-                       std::string_view key, std::string_view fallback) {
+std::string GetValueOr(const SetupIniReader& reader, std::string_view section, std::string_view key,
+                       std::string_view fallback) {
   std::string value;
   if (!reader.GetValue(section, key, value)) return std::string(fallback);
   return value;

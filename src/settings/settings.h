@@ -31,7 +31,9 @@ inline constexpr std::string_view kKeyShowProcPercent = "ShowProcPercent";
 std::string SettingsPath();
 
 /// A flag is on only when its value is exactly "1".
-inline bool IsFlagOn(std::string_view value) { return value == "1"; }
+inline bool IsFlagOn(std::string_view value) {
+  return value == "1";
+}
 
 /// The bytes of a new settings file: the fourteen default keys in order.
 std::string DefaultSettingsText(CodePage cp);
@@ -68,8 +70,8 @@ class SetupIniReader {
 };
 
 /// Reads a value through `reader`, or `fallback` when it is not there.
-std::string GetValueOr(const SetupIniReader& reader, std::string_view section,
-                       std::string_view key, std::string_view fallback);
+std::string GetValueOr(const SetupIniReader& reader, std::string_view section, std::string_view key,
+                       std::string_view fallback);
 
 /// The rules of the countable-file test as the settings give them now: the
 /// five user lists and the same-name rule (on when "CountSameFileName" is
