@@ -51,7 +51,7 @@ wc_before=$(wc_runs)
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 # The engine's benchmarks only, unless the caller picks others.
-filter=--benchmark_filter='^(BM_Classify|BM_CountFileLines|BM_ReadSourceLine|BM_CountCFamilyFile|Proto_)'
+filter=--benchmark_filter='^(BM_Classify|BM_CountFileLines|BM_ReadSourceLine|BM_CountCFamilyFile)'
 for arg in "$@"; do [[ $arg == --benchmark_filter=* ]] && filter=; done
 "$bench" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_out="$json" --benchmark_out_format=json ${filter:+"$filter"} "$@" >&2
