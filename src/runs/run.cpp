@@ -103,7 +103,7 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   GatherContext ctx;
   ctx.settings_path = req.settings_path;
   ctx.code_page = req.code_page;
-  ctx.rules = ReadCountableRules(req.settings_path);
+  ctx.rules = ReadCountableRules(req.settings_path, req.code_page);
   ctx.stop = &flags.stop_request;
   st.run_list = Gather(req, ctx);
   const size_t n = st.run_list.size();

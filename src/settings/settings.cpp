@@ -108,10 +108,10 @@ UserTypeLists ReadUserTypeLists(const SetupIniReader& reader) {
   return lists;
 }
 
-CountableRules ReadCountableRules(const std::string& settings_path) {
+CountableRules ReadCountableRules(const std::string& settings_path, CodePage cp) {
   CountableRules rules;
   SetupIniReader reader;
-  if (!reader.OpenPath(settings_path)) return rules;
+  if (!reader.OpenPath(settings_path, cp)) return rules;
   rules.lists = ReadUserTypeLists(reader);
   rules.same_name_rule =
       TrimSpaces(GetValueOr(reader, kSectionCurrentPath, kKeyCountSameFileName, "0")) == "0";

@@ -77,7 +77,7 @@ std::string GetValueOr(const SetupIniReader& reader, std::string_view section, s
 /// five user lists and the same-name rule (on when "CountSameFileName" is
 /// "0" after removing spaces, which a file without the key also reads as;
 /// off when the settings file is missing).
-CountableRules ReadCountableRules(const std::string& settings_path);
+CountableRules ReadCountableRules(const std::string& settings_path, CodePage cp = AnsiCodePage());
 
 /// The five user lists alone (empty when the file is missing).
 UserTypeLists ReadUserTypeLists(const SetupIniReader& reader);
