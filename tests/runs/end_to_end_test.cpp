@@ -166,3 +166,20 @@ TEST_F(EndToEndTest, ReportsFollowTheUtf8CodePage) {
 
 }  // namespace
 }  // namespace tv
+
+namespace tv {
+namespace {
+
+TEST_F(EndToEndTest, NamesThatAreNotValidTextStillGetARow) {
+  const std::string odd = dir_ / "src/bad\xff\xfename.c";
+  test::WriteFile(odd, "x;\n");
+  Outcome o = Run({"-d", dir_ / "src", "-o", "r.csv"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::string csv = test::ReadFile(dir_ / "src/r.csv");
+  // Each byte that is not text becomes "?" in a GBK report.
+  EXPECT_NE(csv.find("src/bad??name.c,1,1,0,0,0.00%"), std::string::npos) << csv;
+  EXPECT_EQ(Run({"-d", dir_ / "src", "-o", "r.xls"}).status, 0);
+}
+
+}  // namespace
+}  // namespace tv
