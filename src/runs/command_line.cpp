@@ -280,7 +280,10 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   path = WithFormatExtension(path, format);
   std::string error;
   if (!WriteReport(path, format, state.results, cp, error)) {
-    std::fprintf(err, "tallyvane: cannot write the report %s\n", error.c_str());
+    std::fprintf(err,
+                 "tallyvane: cannot write the report %s (check that its folder exists and "
+                 "that you may write there)\n",
+                 error.c_str());
     return 1;
   }
   if (out != nullptr && ::isatty(::fileno(out))) PrintSummary(out, state.results.summary);
