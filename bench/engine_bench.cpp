@@ -82,6 +82,15 @@ class Writer {
                                     "next_value", "Parse", "AppendItem"}));
   }
   void Number() { Put(std::to_string(rng.Below(rng.Percent(80) ? 100 : 100000))); }
+  // A call with two arguments: function(ident, number).
+  void Call() {
+    Function();
+    Put("(");
+    Ident();
+    Put(", ");
+    Number();
+    Put(")");
+  }
   // A few words of comment text: English, or Chinese in GBK.
   void Words() {
     if (rng.Percent(25)) {
@@ -162,12 +171,8 @@ void CFamilyLine(Writer& w, int& depth) {
     w.Put(r.Pick<std::string_view>({"int ", "size_t ", "auto ", ""}));
     w.Ident();
     w.Put(" = ");
-    w.Function();
-    w.Put("(");
-    w.Ident();
-    w.Put(", ");
-    w.Number();
-    w.Put(");");
+    w.Call();
+    w.Put(";");
   }
   w.End();
 }
@@ -285,12 +290,8 @@ void PascalLine(Writer& w, int& depth) {
   } else {
     w.Ident();
     w.Put(" := ");
-    w.Function();
-    w.Put("(");
-    w.Ident();
-    w.Put(", ");
-    w.Number();
-    w.Put(");");
+    w.Call();
+    w.Put(";");
   }
   w.End();
 }
@@ -331,12 +332,7 @@ void BasicLine(Writer& w, int& depth) {
   } else {
     w.Ident();
     w.Put(" = ");
-    w.Function();
-    w.Put("(");
-    w.Ident();
-    w.Put(", ");
-    w.Number();
-    w.Put(")");
+    w.Call();
   }
   w.End();
 }

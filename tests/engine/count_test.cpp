@@ -351,19 +351,5 @@ TEST(Counters, RunTotalsAddPastThirtyTwoBits) {
   static_assert(sizeof(FileTally{}.total) >= 8 && sizeof(RunTotals{}.lines) >= 8);
 }
 
-TEST(Counters, ApplyAddsTheCountingActions) {
-  FileTally t = Tally(0, 4'294'967'295u, 4'294'967'295u, 4'294'967'295u);
-  Apply(LineClass::DoubleCodeAndComment, t);
-  Apply(LineClass::Blank, t);
-  EXPECT_EQ(t.code, 4'294'967'297u);
-  EXPECT_EQ(t.comment, 4'294'967'296u);
-  EXPECT_EQ(t.blank, 4'294'967'296u);
-  FileTally u;
-  Apply(LineClass::CodeAndComment, u);
-  Apply(LineClass::Code, u);
-  Apply(LineClass::Comment, u);
-  EXPECT_EQ(u, Tally(0, 2, 2, 0));
-}
-
 }  // namespace
 }  // namespace tv

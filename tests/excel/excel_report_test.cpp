@@ -75,12 +75,6 @@ std::vector<std::string> Cells(const std::string& name, const std::string& ratio
 const std::vector<std::string> kSummary = {
     "T: 统计汇总 ", "N:1234.0", "N:6.0", "N:2.0", "N:2.0", std::string("T:") + kFullRatio};
 
-size_t FilesIn(const std::string& dir) {
-  size_t n = 0;
-  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir)) ++n;
-  return n;
-}
-
 // Writes the report and reads it back; the reader must not complain.
 test::ReadWorkbook WriteAndRead(const std::string& path, const BatchResults& results) {
   ReportResult result = WriteExcelReport(path, results);
@@ -151,7 +145,7 @@ TEST(ExcelReportTest, PathWithSemicolonIsCreatedWhole) {
   test::TempDir dir;
   std::string path = dir / "a;b=c.xls";
   EXPECT_EQ(WriteAndRead(path, Results({Row("x")})).sheets.size(), 1u);
-  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 1u);
 }
 
 TEST(ExcelReportTest, TwentyThousandRows) {
@@ -201,7 +195,7 @@ TEST(ExcelReportTest, NoDriverWritesNothing) {
   ReportResult result = WriteExcelReport(dir / "r.xls", Results({Row("a")}), {"SQL Server"});
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, "没有安装Excel驱动！");
-  EXPECT_EQ(FilesIn(dir.Path()), 0u);
+  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 0u);
 }
 
 TEST(ExcelReportTest, FailedStatementLeavesTheOldFileAndNoTemporary) {
@@ -216,7 +210,7 @@ TEST(ExcelReportTest, FailedStatementLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(result.error,
             path + ": row 2: column \"文件名称\": a text holds at most 32767 characters");
   EXPECT_EQ(test::ReadFile(path), "old content");
-  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 1u);
 
   // A successful report replaces the file and keeps its permission bits.
   ASSERT_TRUE(WriteExcelReport(path, Results({Row("a")})).ok);
@@ -224,7 +218,7 @@ TEST(ExcelReportTest, FailedStatementLeavesTheOldFileAndNoTemporary) {
   struct stat st;
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 1u);
 }
 
 TEST(ExcelReportTest, UnnameablePathsAreConnectionErrors) {
@@ -238,7 +232,7 @@ TEST(ExcelReportTest, UnnameablePathsAreConnectionErrors) {
   result = WriteExcelReport(dir / "missing/r.xls", Results({Row("a")}));
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, dir / "missing/r.xls: cannot create: No such file or directory");
-  EXPECT_EQ(FilesIn(dir.Path()), 0u);
+  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 0u);
 }
 
 TEST(ExcelReportTest, ReadOnlyTargetIsRefused) {

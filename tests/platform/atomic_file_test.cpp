@@ -15,15 +15,6 @@
 namespace tv {
 namespace {
 
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(AtomicFileWriter, CommitReplacesTheFileAndLeavesNoTemporary) {
   test::TempDir dir;
   const std::string path = dir / "a.txt";
@@ -36,7 +27,7 @@ TEST(AtomicFileWriter, CommitReplacesTheFileAndLeavesNoTemporary) {
   EXPECT_EQ(test::ReadFile(path), "old");
   ASSERT_TRUE(writer.Commit()) << writer.error();
   EXPECT_EQ(test::ReadFile(path), "new " + std::string(100000, 'x'));
-  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST(AtomicFileWriter, AbandonKeepsTheOldFile) {
@@ -55,7 +46,7 @@ TEST(AtomicFileWriter, AbandonKeepsTheOldFile) {
     ASSERT_TRUE(writer.Write("newer"));
   }
   EXPECT_EQ(test::ReadFile(path), "old");
-  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST(AtomicFileWriter, NoReplaceLeavesAnExistingFile) {
@@ -68,7 +59,7 @@ TEST(AtomicFileWriter, NoReplaceLeavesAnExistingFile) {
   EXPECT_FALSE(writer.Commit(/*no_replace=*/true));
   EXPECT_EQ(writer.error_number(), EEXIST);
   EXPECT_EQ(test::ReadFile(path), "first");
-  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST(AtomicFileWriter, KeepsPermissionBitsAndFollowsLinks) {
@@ -107,7 +98,7 @@ TEST(CreateFileIfMissing, CreatesOnlyOnce) {
   test::WriteFile(dir / "empty.ini", "");
   EXPECT_FALSE(CreateFileIfMissing(dir / "empty.ini", "x"));
   EXPECT_EQ(test::ReadFile(dir / "empty.ini"), "");
-  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"Setup.ini", "empty.ini"}));
+  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"Setup.ini", "empty.ini"}));
 }
 
 TEST(MakeDirectories, CreatesParents) {

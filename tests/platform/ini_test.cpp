@@ -29,15 +29,6 @@ std::string Read(const std::string& path, std::string_view section, std::string_
   return ReadProfileString(path, section, key, "<default>", size, cp);
 }
 
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // ---------------------------------------------------------------- reading
 
 TEST(IniRead, NamesMatchWithoutRegardToCase) {
@@ -186,7 +177,7 @@ TEST(IniWrite, CreatesFileAndFolderWithoutBlankLines) {
   ASSERT_TRUE(WriteProfileString(path, "T", "j", "w", kGbk));
   EXPECT_EQ(test::ReadFile(path), "[S]\r\nk=v\r\n[T]\r\nj=w\r\n");
   // Nothing but the file is left in its folder.
-  EXPECT_EQ(FolderEntries(dir / "sub/deeper"), (std::vector<std::string>{"Setup.ini"}));
+  EXPECT_EQ(test::FolderEntries(dir / "sub/deeper"), (std::vector<std::string>{"Setup.ini"}));
 }
 
 TEST(IniWrite, KeepsLinesItDoesNotChange) {
