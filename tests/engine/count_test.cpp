@@ -21,6 +21,11 @@
 #include "test_util.h"
 
 namespace tv {
+
+void PrintTo(const FileTally& t, std::ostream* os) {
+  *os << t.total << " " << t.code << " " << t.comment << " " << t.blank;
+}
+
 namespace {
 
 constexpr LanguageFamily kFamilies[] = {LanguageFamily::CFamily, LanguageFamily::Sql,
