@@ -69,6 +69,19 @@ seed_corpus() {  # seed_corpus TARGET DIR
     fuzz_ini)
       seed "$dir" i1 '\0\0[OTHER]\r\nShowProcPercent=1\r\n[CURRENT PATH]\r\nPath1= /a b \r\n'
       seed "$dir" i2 '\1\0\xef\xbb\xbf[S]\nk="v"\n[s\n ; c\nTYPE\n=x\n' ;;
+    # First byte: the reader (0 dsp, 1 vcproj, 2 bpr, 3 vbp, 4 vbg, 5 dpr,
+    # 6 csproj), plus 0x80 for UTF-8; a NUL ends a .bpr or .vbg and begins
+    # the file it names.
+    fuzz_project_files)
+      seed "$dir" dsp '\0SOURCE=.\\Src\\Core\\ENGINE.CPP\r\nSOURCE=.\\main.h\r\n  \tSOURCE=.\\MAIN.H\r\nSOURCE=.\\util.c\r\nSOURCE="..\\q.cpp"\r\nSOURCE=.\\SRC\\missing\\Gone.cpp\r\nSOURCE=.\\..\\x.cpp\nSOURCE=.\\'
+      seed "$dir" dsp-gbk '\0SOURCE=.\\\xd6\xd0\xce\xc4.cpp\r\nSOURCE=.\\\x81\\.h\r\nSOURCE=.\\\xff.h\n'
+      seed "$dir" vcproj '\x81\xef\xbb\xbf<Files>\r\n\t\t\tRelativePath=".\\unit1.CPP">\r\n\t\tRelativePath=".\\src\\MAIN.cpp"\r\nRelativePath="\xe6\x96\x87.h">\r\nRelativePath=\r\nRelativePath="x.h"\n'
+      seed "$dir" bpr '\2<PROJECT>\r\n<MAINSOURCE value="App.res"/>\r\n<MAINSOURCE value="main.cpp"/>\r\n\0#include <vcl.h>\r\nUSEFORM("Unit1.cpp", Form1);\r\n\tUSEUNIT("src\\MAIN.cpp");\r\nUSEUNIT(none);\r\nUSEFORM("a"b".cpp");\r\n'
+      seed "$dir" bpr-sub '\2<MAINSOURCE value="Sub\\main.CPP"/>\n'
+      seed "$dir" vbp '\x83Type=Exe\r\nForm=Form1.frm\r\nModule=Module1; module1.BAS\r\nClass=C; Sub\\..\\class1.cls \r\nUserControl=ctl1.ctl\r\nForm=Form1.txt\r\nModule=NoSemicolon.bas\r\n'
+      seed "$dir" vbg '\4VBGROUP 5.0\r\nStartupProject=a.vbp\r\nProject=SUB\\b.VBP\r\nProject=missing.vbp\r\n\0Form=Form1.frm\r\nModule=M; mod.bas\r\n'
+      seed "$dir" dpr '\5program P;\r\nuses\r\n  Unit1 in \x27Unit1.pas\x27 {Form1},\r\n  U2 in \x27 src\\u2.PAS \x27;\r\n// unit3.pas\r\n{$R *.res}\r\n'
+      seed "$dir" csproj '\x86\t<File RelPath = "Form1.cs" />\r\n<File RelPath="App.ico"/>\r\nRelPath = " form1.CS "\r\nRelPath="x.cs\n' ;;
   esac
   # One long line of the family's markers, so long lines are there from the start.
   case $t in
