@@ -82,6 +82,11 @@ seed_corpus() {  # seed_corpus TARGET DIR
       seed "$dir" vbg '\4VBGROUP 5.0\r\nStartupProject=a.vbp\r\nProject=SUB\\b.VBP\r\nProject=missing.vbp\r\n\0Form=Form1.frm\r\nModule=M; mod.bas\r\n'
       seed "$dir" dpr '\5program P;\r\nuses\r\n  Unit1 in \x27Unit1.pas\x27 {Form1},\r\n  U2 in \x27 src\\u2.PAS \x27;\r\n// unit3.pas\r\n{$R *.res}\r\n'
       seed "$dir" csproj '\x86\t<File RelPath = "Form1.cs" />\r\n<File RelPath="App.ico"/>\r\nRelPath = " form1.CS "\r\nRelPath="x.cs\n' ;;
+    # First byte: 0 GBK, 1 UTF-8.
+    fuzz_selection_files)
+      seed "$dir" s1 '\0[Selected Files]\r\nTotalFileNum=5\r\nFile1= /src/a.cpp \r\nFile3=\t"/src/q.h"\r\nfile2=/x/readme.txt\r\nFile01=/zero.c\r\nFile4=\r\nFile6=/beyond.c\r\n[Selected Folder]\r\nTotalFolderNum=1\r\nFolder1=\r\n'
+      seed "$dir" s2 '\1\xef\xbb\xbf[selected files]\nTotalFileNum = +3x\nFILE2=/b/\xe4\xb8\xad.cs\nFile2=/dup.cs\nFile1=  \n [Selected Folder]\nTotalFolderNum=-1\nFolder1=/tmp/\n'
+      seed "$dir" s3 '\0[Selected Files]\nTotalFileNum=2147483648\nFile1=\xd6\xd0\xce\xc4.pas\nFile999999999=/far.sql\nFile2=\x81\nFile3 = \x27/a b.bas\x27\n[Selected Files]\nFile4=/second.c\n' ;;
   esac
   # One long line of the family's markers, so long lines are there from the start.
   case $t in
