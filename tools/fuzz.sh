@@ -87,6 +87,22 @@ seed_corpus() {  # seed_corpus TARGET DIR
       seed "$dir" s1 '\0[Selected Files]\r\nTotalFileNum=5\r\nFile1= /src/a.cpp \r\nFile3=\t"/src/q.h"\r\nfile2=/x/readme.txt\r\nFile01=/zero.c\r\nFile4=\r\nFile6=/beyond.c\r\n[Selected Folder]\r\nTotalFolderNum=1\r\nFolder1=\r\n'
       seed "$dir" s2 '\1\xef\xbb\xbf[selected files]\nTotalFileNum = +3x\nFILE2=/b/\xe4\xb8\xad.cs\nFile2=/dup.cs\nFile1=  \n [Selected Folder]\nTotalFolderNum=-1\nFolder1=/tmp/\n'
       seed "$dir" s3 '\0[Selected Files]\nTotalFileNum=2147483648\nFile1=\xd6\xd0\xce\xc4.pas\nFile999999999=/far.sql\nFile2=\x81\nFile3 = \x27/a b.bas\x27\n[Selected Files]\nFile4=/second.c\n' ;;
+    # First byte, low four bits modulo 5: 0 the cells of a report row
+    # (strings ended by a backslash and one more byte), 1 a workbook path,
+    # 2 SQL, 3 a connection string, 4 statements divided by NUL bytes (high
+    # bits: 1 header row, 2 read-only, 4 commit).
+    fuzz_excel_driver)
+      seed "$dir" row '\0a.c\\ 10\\ 6 (60.00%%)\\ 2\\ 2\\ 25.00%%'
+      seed "$dir" row-quote "\\0it's \\xe4\\xb8\\xad.c\\\\ +7x\\\\ \\t 18446744073709551616\\\\ \\\\ -3\\\\ 0.00%%'"
+      seed "$dir" path '\1/home/u/report.xls'
+      seed "$dir" path-odd '\1/tmp/a b;c=d/\xe4\xb8\xad.xls '
+      seed "$dir" sql-insert "\\2INSERT INTO Exceldemo (\\xe6\\x96\\x87,[a b]) VALUES (' it''s ',-1.5e3, +.5, 7.);"
+      seed "$dir" sql-create '\2create table [T 1] (a text(255), b Int, c varchar ( 10 ), d memo)'
+      seed "$dir" sql-range '\2INSERT INTO t VALUES (1e999)'
+      seed "$dir" conn '\3DRIVER={MICROSOFT EXCEL DRIVER (*.XLS)};DSN=\x27\x27;FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB="/tmp/x.xls";DBQ=/tmp/x.xls'
+      seed "$dir" conn-odd '\3 dbq = \x27a;b\x27 ;;junk; readonly=0 ;x={unclosed'
+      seed "$dir" run '\x54CREATE TABLE t (a TEXT, b NUMBER)\0INSERT INTO t VALUES (\x27x\x27, 1)\0INSERT INTO t (b, a) VALUES (2, \x27y\x27)\0INSERT INTO t VALUES (1, \x27x\x27)\0CREATE TABLE T (c TEXT)\0INSERT INTO nowhere VALUES (1)'
+      seed "$dir" run-read-only '\x24CREATE TABLE t (a TEXT)' ;;
   esac
   # One long line of the family's markers, so long lines are there from the start.
   case $t in
