@@ -81,19 +81,10 @@ std::vector<LineClass> Run(const LineCase& c) {
 }
 
 std::vector<LineClass> Classify(const LineCase& c) {
-  switch (c.family) {
-    case LanguageFamily::CFamily:
-      return Run<CFamilyClassifier>(c);
-    case LanguageFamily::Sql:
-      return Run<SqlClassifier>(c);
-    case LanguageFamily::Pascal:
-      return Run<PascalClassifier>(c);
-    case LanguageFamily::Basic:
-      return Run<BasicClassifier>(c);
-    case LanguageFamily::Assembly:
-      return Run<AsmClassifier>(c);
-  }
-  return {};
+  using RunFn = std::vector<LineClass> (*)(const LineCase&);
+  const RunFn runs[] = {Run<CFamilyClassifier>, Run<SqlClassifier>, Run<PascalClassifier>,
+                        Run<BasicClassifier>, Run<AsmClassifier>};  // in LanguageFamily order
+  return runs[static_cast<int>(c.family)](c);
 }
 
 class LineClasses : public testing::TestWithParam<LineCase> {};
