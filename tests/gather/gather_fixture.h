@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@
 
 namespace tv::test {
 
+/// A fixture file or folder under tests/data/gather.
+inline std::string DataPath(std::string_view relative) {
+  return std::string(TV_TEST_DATA_DIR) + "/gather/" + std::string(relative);
+}
+
 class GatherTest : public ::testing::Test {
  protected:
   GatherTest() {
@@ -23,29 +29,26 @@ class GatherTest : public ::testing::Test {
     ctx_.stop = &stop_;
   }
 
-  /// Writes the settings file and reads the countable-file rules from it.
-  void Settings(std::string_view text) {
-    WriteFile(ctx_.settings_path, text);
-    ctx_.rules = ReadCountableRules(ctx_.settings_path);
-  }
-
-  /// Creates the files, each with one line of code.
-  void Files(const std::vector<std::string>& relative) {
-    for (const std::string& r : relative) WriteFile(tree_ / r, "int x;\n");
-  }
-
-  void Link(const std::string& target, const std::string& relative) {
-    std::filesystem::create_symlink(target, tree_ / relative);
-  }
-
-  /// The gathered paths with the tree's folder and its "/" taken off.
-  std::vector<std::string> Relative(const RunList& list) const {
-    std::vector<std::string> out;
-    const std::string prefix = tree_.Path() + "/";
-    for (const std::string& p : list.paths()) {
-      out.push_back(p.compare(0, prefix.size(), prefix) == 0 ? p.substr(prefix.size()) : p);
+  /// Creates the entries of `spec` in `dir`, separated by blanks: "NAME" a file
+  /// with one line of code, "NAME/" a folder, "NAME|" a FIFO, "NAME->TARGET" a
+  /// symbolic link (a TARGET beginning with "/" is taken inside `dir`).
+  void Make(const std::string& spec, const std::string& dir) {
+    std::istringstream words(spec);
+    for (std::string word; words >> word;) {
+      const size_t arrow = word.find("->");
+      std::string name = word.substr(0, arrow);
+      std::filesystem::create_directories(std::filesystem::path(dir + "/" + name).parent_path());
+      if (arrow != std::string::npos) {
+        std::string target = word.substr(arrow + 2);
+        if (target.starts_with("/")) target = dir + target;
+        std::filesystem::create_symlink(target, dir + "/" + name);
+      } else if (name.ends_with("|")) {
+        name.pop_back();
+        ASSERT_EQ(::mkfifo((dir + "/" + name).c_str(), 0600), 0) << name;
+      } else if (!name.ends_with("/")) {
+        WriteFile(dir + "/" + name, "int x;\n");
+      }
     }
-    return out;
   }
 
   TempDir tree_;
