@@ -16,7 +16,7 @@ size_t Position(const std::string& text) {
   return text == "npos" ? std::string_view::npos : std::stoul(text);
 }
 
-TEST(CodePage, CasesFromTheTable) {
+TEST(CodePage, SearchesFoldsCutsAndConvertsByTheLeadByteRule) {
   for (const test::TableCase& c : test::ReadEscapedTableCases("platform/codepage-cases.txt")) {
     SCOPED_TRACE(c.line);
     const std::string& op = c.in.at(0);

@@ -28,7 +28,7 @@ std::string State(const std::string& path) {
   return std::filesystem::exists(path) ? test::ReadFile(path) : "<missing>";
 }
 
-TEST(IniProfile, CasesFromTheTable) {
+TEST(IniProfile, ReadsWritesAndDeletesKeysLeavingOtherLinesAlone) {
   for (const test::TableCase& c : test::ReadEscapedTableCases("platform/ini-cases.txt")) {
     SCOPED_TRACE(c.line);
     const std::string& op = c.in.at(0);

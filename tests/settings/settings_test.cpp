@@ -45,7 +45,7 @@ TEST(SettingsPath, EnvironmentNamesTheFile) {
   saved ? ::setenv("TALLYVANE_SETTINGS", saved->c_str(), 1) : ::unsetenv("TALLYVANE_SETTINGS");
 }
 
-TEST(SetupIniReader, CasesFromTheTable) {
+TEST(SetupIniReader, FindsKeysInTheirSectionAndGivesTheCountableRules) {
   test::TempDir dir;
   const std::string path = dir / "Setup.ini";
   SetupIniReader reader;
