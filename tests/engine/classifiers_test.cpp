@@ -28,29 +28,23 @@ struct LineCase {
   LanguageFamily family;
   CodePage cp;
   bool each;  // every line is the first line of a file of its own
-  std::vector<std::string> lines;
-  std::vector<LineClass> classes;
+  std::vector<std::string> lines = {};
+  std::vector<LineClass> classes = {};
 };
 
 std::vector<LineCase> ReadLineCases() {
-  const std::pair<const char*, LanguageFamily> files[] = {{"cfamily", LanguageFamily::CFamily},
-                                                          {"sql", LanguageFamily::Sql},
-                                                          {"pascal", LanguageFamily::Pascal},
-                                                          {"basic", LanguageFamily::Basic},
-                                                          {"asm", LanguageFamily::Assembly}};
+  const char* const files[] = {"cfamily", "sql", "pascal", "basic", "asm"};  // family order
   std::vector<LineCase> cases;
-  for (const auto& [file, family] : files) {
+  for (int family = 0; family < 5; ++family) {
+    const std::string file = files[family];
     for (const test::TableCase& row :
-         test::ReadEscapedTableCases("engine/line_classes/" + std::string(file) + ".txt")) {
+         test::ReadEscapedTableCases("engine/line_classes/" + file + ".txt")) {
       const std::vector<std::string>& f = row.in;
       if (f[0] == "==") {
         const std::string flag = f.size() > 2 ? f[2] : "";
-        cases.push_back({std::string(file) + "_" + std::to_string(cases.size()) + "_" + f.at(1),
-                         family,
-                         flag == "utf-8" ? CodePage::Utf8 : CodePage::Gbk,
-                         flag == "each",
-                         {},
-                         {}});
+        cases.push_back({file + "_" + std::to_string(cases.size()) + "_" + f.at(1),
+                         static_cast<LanguageFamily>(family),
+                         flag == "utf-8" ? CodePage::Utf8 : CodePage::Gbk, flag == "each"});
         continue;
       }
       const auto* cls = std::find(std::begin(kClassNames), std::end(kClassNames), f[0]);
