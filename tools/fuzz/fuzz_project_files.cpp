@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fuzz_support.h"
@@ -55,6 +56,10 @@ struct Fixture {
     }
     // A main source in a subfolder whose unit lies one level up.
     tree.Write("Sub/Main.cpp", "USEUNIT(\"..\\Unit1.cpp\");\r\nUSEFORM(\"unit2.cpp\", F);\r\n");
+    // The files each input writes exist from the start, so that every
+    // folder lists the same entries whatever the input.
+    for (std::string_view e : kExtensions) tree.Write("proj." + std::string(e), "");
+    for (std::string_view file : {"Main.cpp", "A.vbp", "Sub/B.vbp"}) tree.Write(file, "");
   }
 };
 
@@ -66,19 +71,17 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// Folder entries in walk order: by their lower-cased bytes, then their bytes.
-bool WalkLess(const std::string& a, const std::string& b) {
-  const std::string la = Lower(a), lb = Lower(b);
-  return la != lb ? la < lb : a < b;
-}
-
+// A folder's entries in walk order: by their lower-cased bytes, then by
+// their bytes.
 std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
+  std::vector<std::pair<std::string, std::string>> entries;  // lower-cased, as named
   DIR* d = ::opendir(folder.c_str());
-  if (d == nullptr) return names;
-  while (const dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+  if (d == nullptr) return {};
+  while (const dirent* e = ::readdir(d)) entries.emplace_back(Lower(e->d_name), e->d_name);
   ::closedir(d);
-  std::sort(names.begin(), names.end(), WalkLess);
+  std::sort(entries.begin(), entries.end());
+  std::vector<std::string> names;
+  for (auto& entry : entries) names.push_back(std::move(entry.second));
   return names;
 }
 
@@ -378,15 +381,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // Every file an input may name is written anew, so that no input sees
-  // what an earlier one left.
+  // Each file a reader of this format may open is written anew, so that no
+  // input sees what an earlier one left: the main source of a .bpr, the
+  // projects of a .vbg (proj.vbp among them).
   const std::string_view ext = kExtensions[static_cast<int>(format)];
-  for (std::string_view e : kExtensions) {
-    tree.Write("proj." + std::string(e), e == ext ? project : std::string_view());
+  tree.Write("proj." + std::string(ext), project);
+  if (format == Format::Bpr) tree.Write("Main.cpp", named);
+  if (format == Format::Vbg) {
+    tree.Write("proj.vbp", "");
+    tree.Write("A.vbp", named);
+    tree.Write("Sub/B.vbp", named);
   }
-  tree.Write("Main.cpp", format == Format::Bpr ? named : std::string_view());
-  tree.Write("A.vbp", format == Format::Vbg ? named : std::string_view());
-  tree.Write("Sub/B.vbp", format == Format::Vbg ? named : std::string_view());
 
   const std::string& base = tree.root();
   const std::string path = base + "proj." + std::string(ext);
