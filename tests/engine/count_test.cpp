@@ -45,7 +45,10 @@ TEST(FixtureFiles, CountAsTheirFirstLineStates) {
       std::string marker;
       FileTally expected;
       first >> marker >> expected.total >> expected.code >> expected.comment >> expected.blank;
-      ASSERT_TRUE(first && marker == comment) << "the first line states no counts";
+      if (!first || marker != comment) {
+        ADD_FAILURE() << "the first line states no counts";
+        continue;
+      }
       FileTally tally{7, 7, 7, 7};
       RunTotals totals;
       CountFile(static_cast<LanguageFamily>(family), path, tally, totals, CountOptions{});
