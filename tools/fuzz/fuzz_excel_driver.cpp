@@ -3,7 +3,8 @@
 //   0  the six cell texts of a report row (FuzzedDataProvider strings):
 //      the report's INSERT statement must read back as exactly those cells,
 //      and store them in the workbook;
-//   1  a workbook path: the report's connection string must open exactly it;
+//   1  a workbook path: the report's connection string must open exactly it
+//      (paths of a known fault are skipped unless TV_FUZZ_KNOWN_FAULTS is set);
 //   2  any SQL text: what parses must print and parse again to the same;
 //   3  any connection string: what parses must build and parse again to the
 //      same settings;
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -179,20 +181,25 @@ void CheckReportRow(FuzzedDataProvider& in) {
   connection.Close();
 }
 
+// Known fault, left out so that the rest is still searched (set
+// TV_FUZZ_KNOWN_FAULTS to check it too): the path goes into the connection
+// string unescaped, so a path holding a double quote, a ";" with an "=" after
+// it, or beginning with a brace or a quote fails to open or opens another
+// workbook ("r;CREATE_DB=other.xls" creates other.xls). Remove this once the
+// connection string carries every path intact.
+bool PathOfKnownFault(const std::string& path) {
+  const size_t first = path.find_first_not_of(" \t");
+  const size_t semicolon = path.find(';');
+  return path.find('"') != std::string::npos ||
+         (semicolon != std::string::npos && path.find('=', semicolon) != std::string::npos) ||
+         (first != std::string::npos && (path[first] == '{' || path[first] == '\''));
+}
+
 void CheckReportConnection(std::string_view bytes) {
   std::string path(bytes);
   std::erase(path, '\0');  // a path never holds one
   if (path.empty()) return;
-  // Known fault, left out so that the rest is still searched: the path goes
-  // into the string unescaped, so a path holding a double quote or a ";", or
-  // beginning with a brace or a quote, fails to open or opens another
-  // workbook ("r;CREATE_DB=other.xls" creates other.xls). Remove this once
-  // the connection string carries every path intact.
-  const size_t first = path.find_first_not_of(" \t");
-  if (path.find_first_of("\";") != std::string::npos ||
-      (first != std::string::npos && (path[first] == '{' || path[first] == '\''))) {
-    return;
-  }
+  if (PathOfKnownFault(path) && std::getenv("TV_FUZZ_KNOWN_FAULTS") == nullptr) return;
   tv::ConnectionSettings settings;
   std::string error;
   TV_FUZZ_CHECK(tv::ParseConnectionString(tv::ExcelConnectionString(path), &settings, &error));
