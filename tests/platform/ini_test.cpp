@@ -80,24 +80,29 @@ TEST(IniProfile, FifoIsNeitherReadNorReplaced) {
   EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
-TEST(IniProfile, FileIsKeptWhenItCannotBeReadOrItsFolderCannotBeWritten) {
-  // An unreadable file would lose its keys; a folder that takes no new entry
-  // leaves no room for the temporary file.
-  for (const auto& [file, folder, want] :
-       {std::tuple{0200, 0700, "cannot read the existing file"},
-        std::tuple{0600, 0500, "cannot create: Permission denied"}}) {
+TEST(IniProfile, FileIsKeptUnlessItCanBeReadAndWritten) {
+  // An unreadable file would lose its keys, a read-only one is refused; a
+  // writable file in a folder that takes no new entry is written in place.
+  for (const auto& [file, folder, want, after] :
+       {std::tuple{0200, 0700, "cannot read the existing file", "[S]\r\nk=keep\r\n"},
+        std::tuple{0400, 0500, "cannot write: Permission denied", "[S]\r\nk=keep\r\n"},
+        std::tuple{0600, 0500, "", ""}}) {
     test::TempDir dir;
     const std::string path = dir / "ro/a.ini";
     test::WriteFile(path, "[S]\r\nk=keep\r\n");
     ASSERT_EQ(::chmod(path.c_str(), file) + ::chmod((dir / "ro").c_str(), folder), 0);
     std::string write_error, delete_error;
+    bool wrote = false, deleted = false;
     test::WithoutCapabilities([&] {
-      EXPECT_FALSE(WriteProfileString(path, "S", "k", "new", CodePage::Gbk, &write_error));
-      EXPECT_FALSE(DeleteProfileSection(path, "S", CodePage::Gbk, &delete_error));
+      wrote = WriteProfileString(path, "S", "k", "new", CodePage::Gbk, &write_error);
+      deleted = DeleteProfileSection(path, "S", CodePage::Gbk, &delete_error);
     });
+    EXPECT_EQ(wrote, *want == '\0');
+    EXPECT_EQ(deleted, *want == '\0');
     EXPECT_EQ(write_error, want);
     EXPECT_EQ(delete_error, want);
-    EXPECT_EQ(test::ReadFile(path), "[S]\r\nk=keep\r\n");
+    EXPECT_EQ(test::ReadFile(path), after);
+    EXPECT_EQ(test::FolderEntries(dir / "ro"), std::vector<std::string>{"a.ini"});
   }
 }
 

@@ -3,8 +3,7 @@
 //   0  the six cell texts of a report row (FuzzedDataProvider strings):
 //      the report's INSERT statement must read back as exactly those cells,
 //      and store them in the workbook;
-//   1  a workbook path: the report's connection string must open exactly it
-//      (paths of a known fault are skipped unless TV_FUZZ_KNOWN_FAULTS is set);
+//   1  a workbook path: the report's connection string must open exactly it;
 //   2  any SQL text: what parses must print and parse again to the same;
 //   3  any connection string: what parses must build and parse again to the
 //      same settings;
@@ -181,25 +180,10 @@ void CheckReportRow(FuzzedDataProvider& in) {
   connection.Close();
 }
 
-// Known fault, left out so that the rest is still searched (set
-// TV_FUZZ_KNOWN_FAULTS to check it too): the path goes into the connection
-// string unescaped, so a path holding a double quote, a ";" with an "=" after
-// it, or beginning with a brace or a quote fails to open or opens another
-// workbook ("r;CREATE_DB=other.xls" creates other.xls). Remove this once the
-// connection string carries every path intact.
-bool PathOfKnownFault(const std::string& path) {
-  const size_t first = path.find_first_not_of(" \t");
-  const size_t semicolon = path.find(';');
-  return path.find('"') != std::string::npos ||
-         (semicolon != std::string::npos && path.find('=', semicolon) != std::string::npos) ||
-         (first != std::string::npos && (path[first] == '{' || path[first] == '\''));
-}
-
 void CheckReportConnection(std::string_view bytes) {
   std::string path(bytes);
   std::erase(path, '\0');  // a path never holds one
   if (path.empty()) return;
-  if (PathOfKnownFault(path) && std::getenv("TV_FUZZ_KNOWN_FAULTS") == nullptr) return;
   tv::ConnectionSettings settings;
   std::string error;
   TV_FUZZ_CHECK(tv::ParseConnectionString(tv::ExcelConnectionString(path), &settings, &error));
@@ -207,11 +191,7 @@ void CheckReportConnection(std::string_view bytes) {
   TV_FUZZ_CHECK(settings.dsn.empty());
   TV_FUZZ_CHECK(settings.first_row_has_names && !settings.read_only);
   TV_FUZZ_CHECK(settings.create_db == path);
-  // DBQ is bare: a ";" ends it, blanks around it go, a quote would open it.
-  if (path.find_first_of(";{\"'") == std::string::npos && !IsBlank(path.front()) &&
-      !IsBlank(path.back())) {
-    TV_FUZZ_CHECK(settings.dbq == path);
-  }
+  TV_FUZZ_CHECK(settings.dbq == path);
 }
 
 void CheckSql(std::string_view sql) {
