@@ -437,9 +437,17 @@ bool ExcelConnection::Insert(const InsertStatement& st) {
     return Fail(std::to_string(st.values.size()) + " values for " + std::to_string(target.size()) +
                 " columns");
   }
+  // Every value is checked before anything is stored, so a statement that
+  // fails leaves no text behind in the workbook.
   for (size_t i = 0; i < target.size(); ++i) {
-    if (columns[target[i]].type == SqlType::Number && st.values[i].is_text) {
-      return Fail("column " + Shown(columns[target[i]].name) + " takes a number, not a text");
+    const SqlColumn& column = columns[target[i]];
+    if (column.type == SqlType::Number && st.values[i].is_text) {
+      return Fail("column " + Shown(column.name) + " takes a number, not a text");
+    }
+    const std::string& text = st.values[i].text;
+    if (column.type != SqlType::Number && text.size() > kXlsMaxTextUnits &&
+        Utf8ToUtf16(text).size() > kXlsMaxTextUnits) {
+      return Fail("column " + Shown(column.name) + ": a text holds at most 32767 characters");
     }
   }
   XlsTable& table = tables_[t];
