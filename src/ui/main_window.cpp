@@ -679,6 +679,10 @@ void MainWindow::SetBarFromLines(uint64_t lines) {
   bar_->setValue(static_cast<int>(share * 10000));
 }
 
+int MainWindow::BarValue() const {
+  return bar_->value();
+}
+
 void MainWindow::UpdateProgressBar() {
   if (progress_stepping_) SetBarFromLines(state_.progress_lines.load(std::memory_order_relaxed));
 }

@@ -60,8 +60,16 @@ class MainWindow : public QMainWindow {
   /// RunView calls that arrived on a thread other than the window's: always
   /// 0, kept so tests can check it.
   int OffThreadViewCalls() const { return off_thread_calls_; }
-  /// The run's line counter and totals, for tests that fake large ranges.
+  /// The run's flags and state, for tests that fake a run's condition.
+  RunFlags& Flags() { return flags_; }
   RunState& State() { return state_; }
+  /// Shows the bar for `lines` of a range of `maximum` (tests of the scale).
+  int BarValueFor(uint64_t maximum, uint64_t lines) {
+    OnProgressRange(maximum, true);
+    SetBarFromLines(lines);
+    return BarValue();
+  }
+  int BarValue() const;
   /// Waits until the current run's worker has ended (tests).
   void WaitForRun() { controller_->Wait(); }
 
