@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -146,6 +147,85 @@ class MainWindowTest : public QObject {
       }
       QCOMPARE(enabled, text ? QStringList{QStringLiteral("32772")} : QStringList{});
     }
+  }
+
+  void runsEndWithTheNormalCursorAndTheirTotals() {
+    struct Case {
+      const char* files;      // files of the counted folder, ";"-separated
+      const char* progress;   // ShowProcPercent
+      int rows;
+      QString message;        // the notice at the end, if any
+      int bar;                // the bar's value at the end
+    } cases[] = {
+        {"a.c;b.pas", "1", 2, "", 10000},
+        {"a.c;b.pas", "0", 2, "", 0},
+        {"readme.txt", "1", 0, QStringLiteral("提示: 没有适合的统计类型文件！"), 0},
+    };
+    for (const Case& c : cases) {
+      QTemporaryDir tree;
+      for (const QString& f : QString::fromLatin1(c.files).split(QLatin1Char(';'))) {
+        Write(tree.filePath(f), "int x; // one\n\n");
+      }
+      Write(Settings(), (std::string("[OTHER]\r\nShowProcPercent=") + c.progress + "\r\n").c_str());
+      ScriptedDialogs dialogs;
+      MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+      w.show();
+      w.HandOverPath(tree.path());
+      QCOMPARE(w.cursor().shape(), Qt::WaitCursor);  // until the run's end arrives
+      QTRY_COMPARE(w.cursor().shape(), Qt::ArrowCursor);
+      QCOMPARE(w.findChild<QAbstractButton*>(QStringLiteral("1006"))->text(), QStringLiteral("开始统计"));
+      QVERIFY(!w.IsRunStarted());
+      QCOMPARE(w.Results()->RowCount(), c.rows);
+      QCOMPARE(dialogs.Last(), c.message);
+      QCOMPARE(w.BarValue(), c.bar);
+      QCOMPARE(w.OffThreadViewCalls(), 0);
+      if (c.rows > 0) {
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("1008"))->text(),
+                 QStringLiteral("%1 (共%2个文件)").arg(2 * c.rows).arg(c.rows));
+      }
+    }
+  }
+
+  void barScalesAnyRangeIntoItsTenThousandSteps() {
+    ScriptedDialogs dialogs;
+    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+    QCOMPARE(w.BarValueFor(5000000000ULL, 2500000000ULL), 5000);
+    QCOMPARE(w.BarValueFor(5000000000ULL, 6000000000ULL), 10000);  // outgrew its pre-count
+    QCOMPARE(w.BarValueFor(0, 5), 0);
+    QCOMPARE(w.BarValueFor(3, 1), 3333);
+  }
+
+  void keysEscIgnoredEnterExitsUnlessAButtonHasFocus() {
+    ScriptedDialogs dialogs;
+    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+    w.show();
+    auto* start = w.findChild<QAbstractButton*>(QStringLiteral("1006"));
+    start->setFocus();
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(dialogs.Last(), QStringLiteral("错误: 请先选择统计文件名或文件目录！"));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Return);
+    QVERIFY(!w.isVisible());
+  }
+
+  void handOverWaitsForAnOpenModalDialog() {
+    QTemporaryDir tree;
+    Write(tree.filePath(QStringLiteral("a.c")), "int a;\n");
+    ScriptedDialogs dialogs;
+    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+    w.show();
+    auto* edit = w.findChild<QLineEdit*>(QStringLiteral("1000"));
+    QDialog modal(&w);
+    QTimer::singleShot(0, &modal, [&] {
+      w.HandOverPath(tree.path());
+      QVERIFY(edit->text().isEmpty());
+      QVERIFY(!w.IsRunStarted());
+      modal.reject();
+    });
+    modal.exec();
+    QTRY_COMPARE(edit->text(), tree.path());
+    QTRY_COMPARE(w.Results()->RowCount(), 1);
   }
 
   void exitClosesTheWindow() {
