@@ -81,9 +81,9 @@ enum class FolderState { Usable, Missing, Refused };
 FolderState CheckRuntimeFolder(const std::string& folder, std::string* error) {
   struct stat st;
   if (::lstat(folder.c_str(), &st) != 0) {
-    const int err = errno;
-    Fail(error, "cannot examine the runtime folder " + folder + ": " + Errno(err));
-    return err == ENOENT ? FolderState::Missing : FolderState::Refused;
+    if (errno == ENOENT) return FolderState::Missing;
+    Fail(error, "cannot examine the runtime folder " + folder + ": " + Errno(errno));
+    return FolderState::Refused;
   }
   if (S_ISLNK(st.st_mode)) {
     Fail(error, "the runtime folder " + folder + " is a link; it must be a folder of its own");
@@ -212,7 +212,15 @@ bool PrepareRuntimeFolder(const std::string& folder, std::string* error) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     return Fail(error, "cannot create the runtime folder " + folder + ": " + Errno(errno));
   }
-  return CheckRuntimeFolder(folder, error) == FolderState::Usable;
+  switch (CheckRuntimeFolder(folder, error)) {
+    case FolderState::Usable:
+      return true;
+    case FolderState::Missing:  // removed again since it was made
+      return Fail(error, "the runtime folder " + folder + " has disappeared");
+    case FolderState::Refused:
+      break;
+  }
+  return false;
 }
 
 std::string AbsoluteHandOverPath(const std::string& path, const std::string& current_folder) {
