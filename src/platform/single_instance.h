@@ -97,7 +97,7 @@ class InstanceServer {
                                                std::string* error,
                                                bool* lock_held_elsewhere = nullptr);
 
-  /// Listens while holding `lock`, which the server keeps. A socket left by
+  /// Listens while holding `lock` (not null), which the server keeps. A socket left by
   /// an instance that ended without removing it is replaced.
   static std::unique_ptr<InstanceServer> Listen(std::unique_ptr<InstanceLock> lock,
                                                 std::string* error);
@@ -111,7 +111,7 @@ class InstanceServer {
   int fd() const { return listen_fd_; }
 
   /// Accepts the waiting connections and returns their messages in the
-  /// order they were accepted. Waits at most read_timeout() in all for
+  /// order they are complete. Waits at most read_timeout() in all for
   /// connections that have not sent their whole message yet, then drops
   /// them; malformed messages and other users' connections are dropped
   /// without acting on them.
