@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,77 @@ inline std::vector<std::string> FolderEntries(const std::string& dir) {
 /// True when the tests run as root, which ignores permission bits.
 inline bool RunningAsRoot() {
   return ::geteuid() == 0;
+}
+
+/// One case of a table file under tests/data: tab-separated fields, the
+/// inputs before a lone "=" field and the expected texts after it.
+struct TableCase {
+  std::string line;
+  std::vector<std::string> in, out;
+};
+
+/// The cases of the table file `name` under tests/data. Empty lines and lines
+/// starting with "#" are notes; a line starting with a tab continues the case
+/// above.
+inline std::vector<TableCase> ReadTableCases(const std::string& name) {
+  const std::string path = std::string(TV_TEST_DATA_DIR) + "/" + name;
+  std::vector<TableCase> cases;
+  std::istringstream text(ReadFile(path));
+  bool expected = false;
+  for (std::string line; std::getline(text, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const bool more = line[0] == '\t' && !cases.empty();
+    if (!more) cases.push_back({line, {}, {}});
+    expected = expected && more;
+    for (size_t start = more ? 1 : 0, end = 0; end != std::string::npos; start = end + 1) {
+      end = line.find('\t', start);
+      std::string field = line.substr(start, end - start);
+      if (field == "=" && !expected) {
+        expected = true;
+      } else {
+        (expected ? cases.back().out : cases.back().in).push_back(std::move(field));
+      }
+    }
+  }
+  EXPECT_FALSE(cases.empty()) << "no cases in " << path;
+  return cases;
+}
+
+/// The cases of a table file whose fields hold bytes as the escapes \r, \n,
+/// \t, \\ and \xHH (two hex digits); the cases come back with the bytes.
+inline std::vector<TableCase> ReadEscapedTableCases(const std::string& name) {
+  std::vector<TableCase> cases = ReadTableCases(name);
+  for (TableCase& c : cases) {
+    for (std::vector<std::string>* fields : {&c.in, &c.out}) {
+      for (std::string& field : *fields) {
+        std::string bytes;
+        for (size_t i = 0; i < field.size(); ++i) {
+          if (field[i] != '\\' || i + 1 == field.size()) {
+            bytes += field[i];
+          } else if (field[++i] == 'x') {
+            bytes += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+          } else {
+            const char e = field[i];
+            bytes += e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : e;
+          }
+        }
+        field = std::move(bytes);
+      }
+    }
+  }
+  return cases;
+}
+
+/// Makes `path` what a table field says stands there: nothing for
+/// "<missing>", a folder for "<folder>", the bytes of the file NAME under
+/// tests/data for "@NAME", else the field's own bytes.
+inline void LayTableFile(const std::string& path, const std::string& field) {
+  if (field == "<folder>") std::filesystem::create_directories(path);
+  if (field == "<missing>" || field == "<folder>") return;
+  WriteFile(path, field.rfind('@', 0) == 0
+                      ? ReadFile(std::string(TV_TEST_DATA_DIR) + "/" + field.substr(1))
+                      : field);
 }
 
 }  // namespace tv::test
