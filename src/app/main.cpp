@@ -1,19 +1,26 @@
 // The program's entry: the command-line mode when -f, -d or -s come with
 // -o, otherwise the window.
+#include <unistd.h>
+
 #include <QApplication>
-#include <QDir>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/single_instance.h"
 #include "runs/command_line.h"
 #include "settings/settings.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
 namespace {
+
+std::string CurrentFolder() {
+  char buffer[4096];
+  return ::getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string("/");
+}
 
 // Qt ends the process when no display can be opened; say so in one line
 // and show how to count without one instead.
@@ -34,15 +41,26 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
     std::fputs(tv::UsageText().c_str(), stderr);
     return 2;
   }
+  // One window per user: a second start hands its path (or a request to
+  // come to the front) to the running window and ends.
+  std::string path;
+  if (decision.handed_over && !decision.handed_over_path.empty()) {
+    path = tv::AbsoluteHandOverPath(decision.handed_over_path, CurrentFolder());
+  }
+  tv::InstanceStartup startup = tv::DecideStartupRole(tv::DefaultRuntimeFolder(), path, false);
+  if (startup.role == tv::StartupRole::HandedOver) return 0;
+  if (!startup.error.empty()) {
+    std::fprintf(stderr, "tallyvane: %s; this window takes no paths from later starts\n",
+                 startup.error.c_str());
+  }
+
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tallyvane"));
   tv::QtDialogs dialogs;
   tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
   window.show();
-  if (decision.handed_over && !decision.handed_over_path.empty()) {
-    window.HandOverPath(
-        QDir::current().absoluteFilePath(QString::fromStdString(decision.handed_over_path)));
-  }
+  if (startup.server != nullptr) window.ServeHandOvers(startup.server.get());
+  if (!path.empty()) window.HandOverPath(QString::fromStdString(path));
   return app.exec();
 }
 

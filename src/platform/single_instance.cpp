@@ -468,9 +468,9 @@ HandOverResult HandOver(const std::string& runtime_folder, const std::string& pa
   }
 }
 
-StartupDecision DecideStartupRole(const std::string& runtime_folder, const std::string& path,
+InstanceStartup DecideStartupRole(const std::string& runtime_folder, const std::string& path,
                                   bool command_line_mode, std::chrono::milliseconds patience) {
-  StartupDecision decision;
+  InstanceStartup decision;
   const auto deadline = Clock::now() + patience;
   for (;;) {
     std::unique_ptr<InstanceLock> lock;

@@ -149,7 +149,7 @@ enum class StartupRole {
   AlreadyRunning,  ///< command-line mode while another instance runs: tell the user, exit 0
 };
 
-struct StartupDecision {
+struct InstanceStartup {
   StartupRole role = StartupRole::OwnWindow;
   std::unique_ptr<InstanceServer> server;
   std::unique_ptr<InstanceLock> lock;
@@ -161,7 +161,7 @@ struct StartupDecision {
 /// is empty) to the running window; a later command-line start is told
 /// that another instance runs. When the holder of the lock ends meanwhile,
 /// the start tries to become the first instance again.
-StartupDecision DecideStartupRole(const std::string& runtime_folder, const std::string& path,
+InstanceStartup DecideStartupRole(const std::string& runtime_folder, const std::string& path,
                                   bool command_line_mode,
                                   std::chrono::milliseconds patience = kHandOverPatience);
 

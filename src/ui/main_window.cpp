@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -19,6 +20,7 @@
 
 #include "engine/file_types.h"
 #include "platform/ini.h"
+#include "platform/single_instance.h"
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
 #include "ui/controls/icon_button.h"
@@ -602,6 +604,19 @@ void MainWindow::FlushHandOver() {
   edit_->setText(pending_hand_over_);
   edit_->setCursorPosition(0);
   StartCommand();
+}
+
+void MainWindow::ServeHandOvers(InstanceServer* server) {
+  auto* notifier = new QSocketNotifier(server->fd(), QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this, server] {
+    for (const HandOverMessage& message : server->TakeMessages()) {
+      if (message.raise_only) {
+        Raise();
+      } else {
+        HandOverPath(QString::fromStdString(message.path));
+      }
+    }
+  });
 }
 
 void MainWindow::Raise() {

@@ -24,6 +24,7 @@ class QTimer;
 namespace tv {
 
 class IconButton;
+class InstanceServer;
 class SortListCtrl;
 
 /// Where the window keeps its settings and which code page it writes.
@@ -46,6 +47,9 @@ class MainWindow : public QMainWindow {
   void HandOverPath(const QString& path);
   /// Brings the window to the front (a second start without a path).
   void Raise();
+  /// Acts on what later starts send to `server` (which must outlive the
+  /// window): a path is handed over, a bare start raises the window.
+  void ServeHandOvers(InstanceServer* server);
 
   /// Runs the command `id` (a control, menu or menu-item id) as if the user
   /// had chosen it.

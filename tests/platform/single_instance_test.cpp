@@ -453,7 +453,7 @@ TEST(SingleInstance, StartupDecidesTheRole) {
     ASSERT_EQ(running != nullptr, c.before == kServer);
     ASSERT_EQ(lock != nullptr, c.before == kLockOnly);
 
-    StartupDecision decision = DecideStartupRole(rt.folder, c.path, c.command_line, 1500ms);
+    InstanceStartup decision = DecideStartupRole(rt.folder, c.path, c.command_line, 1500ms);
     if (holder > 0) {
       EXPECT_EQ(ExitStatus(holder), 0);
     }

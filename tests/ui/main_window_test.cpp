@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
 
+#include "platform/single_instance.h"
 #include "support/scripted_dialogs.h"
 #include "ui/controls/sort_list.h"
 
@@ -151,11 +154,11 @@ class MainWindowTest : public QObject {
 
   void runsEndWithTheNormalCursorAndTheirTotals() {
     struct Case {
-      const char* files;      // files of the counted folder, ";"-separated
-      const char* progress;   // ShowProcPercent
+      const char* files;     // files of the counted folder, ";"-separated
+      const char* progress;  // ShowProcPercent
       int rows;
-      QString message;        // the notice at the end, if any
-      int bar;                // the bar's value at the end
+      QString message;  // the notice at the end, if any
+      int bar;          // the bar's value at the end
     } cases[] = {
         {"a.c;b.pas", "1", 2, "", 10000},
         {"a.c;b.pas", "0", 2, "", 0},
@@ -173,7 +176,8 @@ class MainWindowTest : public QObject {
       w.HandOverPath(tree.path());
       QCOMPARE(w.cursor().shape(), Qt::WaitCursor);  // until the run's end arrives
       QTRY_COMPARE(w.cursor().shape(), Qt::ArrowCursor);
-      QCOMPARE(w.findChild<QAbstractButton*>(QStringLiteral("1006"))->text(), QStringLiteral("开始统计"));
+      QCOMPARE(w.findChild<QAbstractButton*>(QStringLiteral("1006"))->text(),
+               QStringLiteral("开始统计"));
       QVERIFY(!w.IsRunStarted());
       QCOMPARE(w.Results()->RowCount(), c.rows);
       QCOMPARE(dialogs.Last(), c.message);
@@ -225,6 +229,38 @@ class MainWindowTest : public QObject {
     });
     modal.exec();
     QTRY_COMPARE(edit->text(), tree.path());
+    QTRY_COMPARE(w.Results()->RowCount(), 1);
+  }
+
+  void aSecondStartHandsItsPathOver() {
+    QTemporaryDir runtime, tree;
+    Write(tree.filePath(QStringLiteral("src/a.c")), "int a;\n");
+    std::string error;
+    // Where a start with XDG_RUNTIME_DIR set looks for the running window.
+    auto server = tv::InstanceServer::Start(runtime.filePath("tallyvane").toStdString(), &error);
+    QVERIFY2(server != nullptr, error.c_str());
+    ScriptedDialogs dialogs;
+    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+    w.show();
+    w.ServeHandOvers(server.get());
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(tree.path());  // the path is relative to the second start
+    QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("t"),
+                    QMessageBox::Ok, &w);
+    QTimer::singleShot(0, &box, [&] {
+      second.start(QString::fromLatin1(TV_PROGRAM_PATH), {QStringLiteral("src")});
+      if (!second.waitForFinished(10000)) second.kill();
+      QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(second.exitCode(), 0);
+      QTest::qWait(300);  // the path arrived but waits for the message box
+      QCOMPARE(w.Results()->RowCount(), 0);
+      box.accept();
+    });
+    box.exec();
+    QTRY_COMPARE(w.findChild<QLineEdit*>(QStringLiteral("1000"))->text(), tree.filePath("src"));
     QTRY_COMPARE(w.Results()->RowCount(), 1);
   }
 
