@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tallyvane and runs it. With no arguments it counts the bundled
-# sample tree; any arguments are passed to the program.
+# Builds Tallyvane and runs it. With no arguments it opens the window on the
+# bundled sample tree (or, without a display, writes its report from the
+# command line); any arguments are passed to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/deps.sh
@@ -13,6 +14,11 @@ if ! log=$(cmake --build build --target tallyvane 2>&1); then
   exit 1
 fi
 if [ $# -eq 0 ]; then
+  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    # The window, counting the sample tree at once.
+    exec build/tallyvane examples
+  fi
+  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): counting examples/ from the command line instead." >&2
   build/tallyvane -d examples -o build/examples-report.htm
   echo "Report: $(pwd)/build/examples-report.htm"
   exit 0

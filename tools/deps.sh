@@ -24,3 +24,5 @@ tv_need_packages() {
 TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
   libbenchmark-dev qt6-base-dev libgl-dev)
 TV_TEST_PACKAGES=(python3 python3-xlrd)
+# A virtual display and a CJK font, to take pictures of the window.
+TV_SCREENSHOT_PACKAGES=(xvfb xauth fonts-wqy-microhei)

@@ -1,0 +1,46 @@
+#include "ui/dialogs.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTreeView>
+
+namespace tv {
+
+void QtDialogs::Message(QWidget* parent, MessageIcon icon, const QString& caption,
+                        const QString& text) {
+  QMessageBox::Icon qt_icon = QMessageBox::Information;
+  if (icon == MessageIcon::Warning) qt_icon = QMessageBox::Warning;
+  if (icon == MessageIcon::Stop) qt_icon = QMessageBox::Critical;
+  QMessageBox box(qt_icon, caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+OpenFileAnswer QtDialogs::OpenFiles(QWidget* parent, const OpenFileRequest& request) {
+  QFileDialog dialog(parent, request.title, request.initial_folder);
+  // Qt's own dialog: the same on every desktop, and it lists what the
+  // filters say (a native one may ignore an initial filter).
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  dialog.setNameFilters(request.filters);
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 520)));
+  if (request.initial_filter >= 0 && request.initial_filter < request.filters.size()) {
+    dialog.selectNameFilter(request.filters[request.initial_filter]);
+  }
+  // Size, type and date columns wide enough for their texts.
+  if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    for (int column = 1; column < 4; ++column) {
+      tree->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+  }
+  OpenFileAnswer answer;
+  if (dialog.exec() != QDialog::Accepted) return answer;
+  answer.accepted = true;
+  answer.paths = dialog.selectedFiles();
+  answer.filter =
+      std::max(0, static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())));
+  return answer;
+}
+
+}  // namespace tv

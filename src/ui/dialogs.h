@@ -1,0 +1,47 @@
+// Every modal interaction of the window goes through Dialogs: the Qt
+// implementation shows real dialogs, tests script the answers and record
+// what was asked, so no test ever blocks on a modal dialog.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace tv {
+
+enum class MessageIcon { Information, Warning, Stop };
+
+/// An open-file dialog: title, filters in Qt's form ("Name (*.a *.b)"),
+/// the filter shown first (0-based), the first folder, one or several files.
+struct OpenFileRequest {
+  QString title;
+  QStringList filters;
+  int initial_filter = 0;
+  QString initial_folder;
+  bool multiple = false;
+};
+
+struct OpenFileAnswer {
+  bool accepted = false;
+  QStringList paths;  // full paths, in the dialog's order
+  int filter = 0;     // the filter chosen, 0-based
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual void Message(QWidget* parent, MessageIcon icon, const QString& caption,
+                       const QString& text) = 0;
+  virtual OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
+};
+
+/// Real dialogs: QMessageBox and Qt's own QFileDialog.
+class QtDialogs : public Dialogs {
+ public:
+  void Message(QWidget* parent, MessageIcon icon, const QString& caption,
+               const QString& text) override;
+  OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
+};
+
+}  // namespace tv

@@ -1,0 +1,770 @@
+#include "ui/main_window.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+
+#include "engine/file_types.h"
+#include "platform/ini.h"
+#include "platform/single_instance.h"
+#include "runs/remembered_paths.h"
+#include "settings/settings.h"
+#include "ui/controls/icon_button.h"
+#include "ui/controls/sort_list.h"
+#include "ui/dialog_units.h"
+
+// The icons live in a static library, whose resources are registered by hand.
+static void RegisterIcons() {
+  Q_INIT_RESOURCE(icons);
+}
+
+namespace tv {
+
+namespace {
+
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string S(const QString& s) {
+  return s.toStdString();
+}
+
+// The toolbar: id, caption, icon, dialog-unit rectangle.
+struct ButtonSpec {
+  int id;
+  const char* caption;
+  int icon;
+  int x, y, w, h;
+};
+constexpr ButtonSpec kButtons[] = {
+    {1012, "文件选择", 140, 12, 8, 39, 36},  {1013, "目录选择", 147, 52, 8, 39, 36},
+    {1006, "开始统计", 134, 104, 8, 39, 36}, {1016, "查看源码", 148, 144, 8, 39, 36},
+    {1019, "参数设置", 151, 184, 8, 39, 36}, {1015, "保存结果", 169, 224, 8, 39, 36},
+    {1031, "打印结果", 187, 264, 8, 39, 36}, {1017, "关于软件", 175, 314, 8, 39, 36},
+    {1018, "退出程序", 180, 354, 8, 39, 36},
+};
+
+// The captions and value fields of the totals.
+struct FieldSpec {
+  int id;
+  const char* caption;
+  int cx, cy, cw, ch;  // the caption's rectangle
+  int x, y, w, h;      // the value's rectangle
+};
+constexpr FieldSpec kFields[] = {
+    {1008, "文件行总数:", 22, 233, 44, 11, 72, 232, 141, 13},
+    {1009, "代码行总数:", 223, 233, 44, 11, 273, 232, 141, 13},
+    {1010, "注释行总数:", 22, 250, 44, 11, 72, 249, 141, 13},
+    {1011, "空白行总数:", 223, 250, 44, 11, 273, 249, 141, 13},
+    {1051, "代码注释率:", 22, 268, 44, 11, 72, 267, 342, 13},
+};
+
+// The size of the window's client area below the menu bar, in dialog units.
+constexpr int kClientWidth = 436, kClientHeight = 310;
+
+constexpr char kCaptionError[] = "错误";
+constexpr char kCaptionNotice[] = "提示";
+
+}  // namespace
+
+// Queues every call of the run to the window's thread, in order, and never
+// waits for it: the worker goes on counting while the window catches up.
+class MainWindow::QueuedView : public RunView {
+ public:
+  explicit QueuedView(MainWindow* window) : window_(window) {}
+
+  void SetSelectionButtonsEnabled(bool enabled) override {
+    Post([=](MainWindow* w) { w->OnSelectionButtonsEnabled(enabled); });
+  }
+  void SetStartButtonFace(StartButtonFace face) override {
+    Post([=](MainWindow* w) { w->OnStartButtonFace(face); });
+  }
+  void SetStartButtonEnabled(bool enabled) override {
+    Post([=](MainWindow* w) { w->OnStartButtonEnabled(enabled); });
+  }
+  void ClearResults() override {
+    Post([](MainWindow* w) { w->OnClearResults(); });
+  }
+  void ShowNotice(std::string_view text) override {
+    Post([text = Q(text)](MainWindow* w) { w->OnNotice(text); });
+  }
+  void SetProgressRange(uint64_t maximum, bool stepping) override {
+    Post([=](MainWindow* w) { w->OnProgressRange(maximum, stepping); });
+  }
+  void SetProgressPosition(uint64_t position) override {
+    Post([=](MainWindow* w) { w->OnProgressPosition(position); });
+  }
+  void AddRow(const ResultRow& row) override {
+    Post([row](MainWindow* w) { w->OnAddRow(row); });
+  }
+  void SetSummary(const SummaryTexts& summary) override {
+    Post([summary](MainWindow* w) { w->OnSummary(summary); });
+  }
+  void RefreshCursor() override {
+    Post([](MainWindow* w) { w->OnRefreshCursor(); });
+  }
+
+ private:
+  template <typename F>
+  void Post(F f) {
+    MainWindow* w = window_;
+    QMetaObject::invokeMethod(
+        w, [w, f] { f(w); }, Qt::QueuedConnection);
+  }
+  MainWindow* window_;
+};
+
+// Which command is not built yet: it shows one plain notice.
+const std::vector<int>& MainWindow::PendingCommands() {
+  static const std::vector<int> kPending = {
+      32777, 32778, 32802, 32803,         // folder picks
+      1016,  32792, 32771, 32774, 32775,  // view, properties, find
+      1019,  32786, 1015,  32790, 32772,  // settings, save
+      1031,  32791, 32773, 1017,  32788,  // print, About
+      32793, 32789, 32795,                // manual
+  };
+  return kPending;
+}
+
+MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(std::move(settings)),
+      dialogs_(dialogs),
+      view_(std::make_unique<QueuedView>(this)),
+      controller_(std::make_unique<RunController>(flags_, state_, *view_)) {
+  setObjectName("102");
+  setWindowTitle(QString::fromLatin1(kWindowTitle));
+  RegisterIcons();
+  setWindowIcon(ProgramIcon(128));
+  BuildControls();
+  BuildMenus();
+  setFixedSize(centralWidget()->width(),
+               centralWidget()->height() + menuBar()->sizeHint().height());
+  // The system menu's About item and the painting of a minimised window have
+  // no place on this platform: the window manager draws both.
+  WriteDefaultSettings(settings_.settings_path, settings_.code_page);
+  progress_timer_ = new QTimer(this);
+  progress_timer_->setInterval(50);
+  connect(progress_timer_, &QTimer::timeout, this, &MainWindow::UpdateProgressBar);
+  qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+  // The worker must be gone before the state it writes goes away.
+  flags_.stop_request = 1;
+  controller_.reset();
+}
+
+void MainWindow::BuildControls() {
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  const DialogUnits du(font());
+  client->setFixedSize(du.Size(kClientWidth, kClientHeight));
+
+  auto* frame = new QGroupBox(client);
+  frame->setGeometry(du.Rect(7, 0, 422, 294));
+  auto* totals = new QGroupBox(QStringLiteral("统计结果"), client);
+  totals->setGeometry(du.Rect(13, 216, 409, 71));
+
+  for (const ButtonSpec& b : kButtons) {
+    auto* button = new IconButton(QString::number(b.id), QString::fromUtf8(b.caption),
+                                  ProgramIcon(b.icon), client);
+    button->setGeometry(du.Rect(b.x, b.y, b.w, b.h));
+    button->setIconSize(QSize(du.X(16), du.X(16)));
+    buttons_[b.id] = button;
+    if (b.id != 1013) {
+      connect(button, &QToolButton::clicked, this, [this, id = b.id] { RunCommand(id); });
+    }
+  }
+  for (auto [x, y, w, h] : {std::array{97, 9, 1, 36}, std::array{308, 9, 1, 36}}) {
+    auto* line = new QFrame(client);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(du.Rect(x, y, w, h).adjusted(-1, 0, 1, 0));
+  }
+  auto* rule = new QFrame(client);
+  rule->setFrameShape(QFrame::HLine);
+  rule->setFrameShadow(QFrame::Sunken);
+  rule->setGeometry(du.Rect(7, 46, 422, 1).adjusted(0, -1, 0, 1));
+
+  auto* prompt = new QLabel(QStringLiteral("请选择需统计的文件名或文件目录:"), client);
+  prompt->setGeometry(du.Rect(13, 55, 135, 9).adjusted(0, 0, du.X(40), 2));
+  edit_ = new QLineEdit(client);
+  edit_->setObjectName("1000");
+  edit_->setReadOnly(true);
+  edit_->setGeometry(du.Rect(13, 68, 409, 12).adjusted(0, -1, 0, 1));
+  edit_->setAccessibleName(prompt->text());
+  prompt->setBuddy(edit_);
+
+  list_ = new SortListCtrl(client);
+  list_->setObjectName("1002");
+  list_->setGeometry(du.Rect(13, 88, 409, 118));
+  list_->setAccessibleName(QStringLiteral("统计结果列表"));
+  list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { ShowContextMenu(list_->viewport()->mapToGlobal(pos)); });
+
+  for (const FieldSpec& f : kFields) {
+    auto* caption = new QLabel(QString::fromUtf8(f.caption), client);
+    caption->setGeometry(du.Rect(f.cx, f.cy, f.cw, f.ch).adjusted(0, 0, du.X(8), 2));
+    auto* value = new QLabel(client);
+    value->setObjectName(QString::number(f.id));
+    value->setGeometry(du.Rect(f.x, f.y, f.w, f.h));
+    value->setAccessibleName(caption->text());
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fields_[f.id] = value;
+  }
+
+  bar_ = new QProgressBar(client);
+  bar_->setObjectName("1005");
+  bar_->setRange(0, 10000);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+  bar_->setGeometry(du.Rect(7, 297, 422, 6));
+  bar_->setAccessibleName(QStringLiteral("统计进度"));
+
+  frame->lower();
+  totals->lower();
+}
+
+QAction* MainWindow::AddCommand(QMenu* menu, int id, const QString& text) {
+  QAction* action = menu->addAction(text);
+  action->setObjectName(QString::number(id));
+  connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  return action;
+}
+
+void MainWindow::BuildMenus() {
+  // Menu bar 217, grouped by what the commands act on:
+  //   文件:  32776 选择文件, 32777 单个目录, 32778 多个目录, 32796 选择配置文件,
+  //          32782 开始统计, 32790 保存结果, 32791 打印结果, 32779 退出
+  //   查看:  32792 查看源码, 32774 文件属性, 32775 查找文件
+  //   工具:  32786 参数设置
+  //   帮助:  32793 使用说明, 32789 软件主页, 32795 问题与建议, 32788 关于软件
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("217");
+  QMenu* file = bar->addMenu(QStringLiteral("文件(&F)"));
+  AddCommand(file, 32776, QStringLiteral("选择文件..."));
+  AddCommand(file, 32777, QStringLiteral("单个目录..."));
+  AddCommand(file, 32778, QStringLiteral("多个目录..."));
+  AddCommand(file, 32796, QStringLiteral("选择配置文件..."));
+  file->addSeparator();
+  start_action_ = AddCommand(file, 32782, Q(kStartCaption));
+  file->addSeparator();
+  AddCommand(file, 32790, QStringLiteral("保存结果"));
+  AddCommand(file, 32791, QStringLiteral("打印结果"));
+  file->addSeparator();
+  AddCommand(file, 32779, QStringLiteral("退出(&X)"));
+  // The only item that changes when its menu opens: start or stop.
+  connect(file, &QMenu::aboutToShow, this, [this] {
+    start_action_->setText(Q(flags_.counting != 0 ? kStopCaption : kStartCaption));
+  });
+  QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
+  AddCommand(view, 32792, QStringLiteral("查看源码"));
+  AddCommand(view, 32774, QStringLiteral("文件属性..."));
+  AddCommand(view, 32775, QStringLiteral("查找文件..."));
+  QMenu* tools = bar->addMenu(QStringLiteral("工具(&T)"));
+  AddCommand(tools, 32786, QStringLiteral("参数设置(&O)..."));
+  QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
+  AddCommand(help, 32793, QStringLiteral("使用说明"));
+  AddCommand(help, 32789, QStringLiteral("软件主页"));
+  AddCommand(help, 32795, QStringLiteral("问题与建议"));
+  help->addSeparator();
+  AddCommand(help, 32788, QStringLiteral("关于软件..."));
+
+  // Menu 219 on button 1013, opened below the button's left edge.
+  directory_menu_ = new QMenu(this);
+  directory_menu_->setObjectName("219");
+  AddCommand(directory_menu_, 32802, QStringLiteral("单个目录..."));
+  AddCommand(directory_menu_, 32803, QStringLiteral("多个目录..."));
+  IconButton* dir_button = buttons_[1013];
+  connect(dir_button, &QToolButton::clicked, this, [this, dir_button] {
+    directory_menu_->popup(dir_button->mapToGlobal(QPoint(0, dir_button->height())));
+  });
+
+  // Menu 132 on the results list.
+  context_menu_ = new QMenu(this);
+  context_menu_->setObjectName("132");
+  AddCommand(context_menu_, 32771, QStringLiteral("查看源码"));
+  AddCommand(context_menu_, 32774, QStringLiteral("文件属性..."));
+  AddCommand(context_menu_, 32775, QStringLiteral("查找文件..."));
+  context_menu_->addSeparator();
+  AddCommand(context_menu_, 32772, QStringLiteral("保存结果"));
+  AddCommand(context_menu_, 32773, QStringLiteral("打印结果"));
+}
+
+QMenu* MainWindow::PrepareContextMenu() {
+  const bool rows = list_->RowCount() > 0;
+  const int selected = list_->SelectedRow();
+  const bool named = selected >= 0 && !list_->RowAt(selected)[kName].empty();
+  const bool counting = flags_.counting != 0;
+  const bool has_text = !edit_->text().trimmed().isEmpty();
+  auto set = [this](const char* id, bool on) {
+    context_menu_->findChild<QAction*>(QString::fromLatin1(id))->setEnabled(on);
+  };
+  set("32771", rows && named);
+  set("32774", !counting && rows && named);
+  set("32775", rows && (!counting || named));
+  set("32772", has_text);
+  set("32773", !counting && rows);
+  return context_menu_;
+}
+
+void MainWindow::ShowContextMenu(const QPoint& global_pos) {
+  PrepareContextMenu()->popup(global_pos);
+}
+
+void MainWindow::RunCommand(int id) {
+  const auto& pending = PendingCommands();
+  const bool not_built = std::find(pending.begin(), pending.end(), id) != pending.end();
+  switch (id) {
+    case 1012:
+      FileSelectionCommand(/*guarded=*/false);
+      return;
+    case 32776:
+      FileSelectionCommand(/*guarded=*/true);
+      return;
+    case 32796:
+      SelectionFileCommand();
+      return;
+    case 1006:
+    case 32782:
+      StartCommand();
+      return;
+    case 1018:
+    case 32779:
+      close();
+      return;
+    case 32777:
+    case 32778:
+    case 32802:
+    case 32803:
+      if (Guard(QStringLiteral("请统计完后再选择新的目录！"))) return;
+      break;
+    case 1015:
+    case 32790:
+      SaveCommand(/*tested=*/true);
+      return;
+    case 32772:
+      SaveCommand(/*tested=*/false);
+      return;
+    case 1031:
+    case 32791:
+      PrintCommand(/*tested=*/true);
+      return;
+    case 32773:
+      PrintCommand(/*tested=*/false);
+      return;
+    default:
+      break;
+  }
+  if (not_built) NotBuiltYet();
+}
+
+void MainWindow::NotBuiltYet() {
+  Notice(QStringLiteral("这个功能还没有做好，将在后续版本中提供。"));
+}
+
+void MainWindow::SaveCommand(bool tested) {
+  if (tested) {
+    if (list_->RowCount() == 0) {
+      Error(QStringLiteral("没有需要保存的统计数据！"));
+      return;
+    }
+    if (Guard(QStringLiteral("请统计完后再执行保存操作！"))) return;
+  }
+  NotBuiltYet();
+}
+
+void MainWindow::PrintCommand(bool tested) {
+  if (tested) {
+    if (list_->RowCount() == 0) {
+      Error(QStringLiteral("没有需要打印的数据！ "));
+      return;
+    }
+    if (Guard(QStringLiteral("请统计完后再执行打印操作！"))) return;
+  }
+  NotBuiltYet();
+}
+
+void MainWindow::Notice(const QString& text) {
+  dialogs_.Message(this, MessageIcon::Information, QString::fromUtf8(kCaptionNotice), text);
+  FlushHandOver();
+}
+
+void MainWindow::Error(const QString& text) {
+  dialogs_.Message(this, MessageIcon::Stop, QString::fromUtf8(kCaptionError), text);
+  FlushHandOver();
+}
+
+bool MainWindow::Guard(const QString& text) {
+  if (flags_.counting == 0) return false;
+  Notice(text);
+  return true;
+}
+
+// --- Selections --------------------------------------------------------------
+
+void MainWindow::ResetResultsDisplay() {
+  if (flags_.progress_option != 0) bar_->setValue(0);
+  list_->ClearResults();
+  for (auto& [id, field] : fields_) field->clear();
+}
+
+void MainWindow::FileSelectionCommand(bool guarded) {
+  if (guarded && Guard(QStringLiteral("请统计完后再选择新的文件！"))) return;
+  const std::string& settings = settings_.settings_path;
+  const CodePage cp = settings_.code_page;
+  OpenFileRequest request;
+  request.title = QStringLiteral("请选择文件类型和文件名");
+  for (const FileType& type : kFileTypes) request.filters << QtNameFilter(type);
+  const long long stored = std::atoll(ReadRememberedPath(settings, "SelectType", cp).c_str());
+  request.initial_filter = stored >= 1 && stored <= 17 ? static_cast<int>(stored) - 1 : 0;
+  request.initial_folder = Q(ReadRememberedPath(settings, "Path1", cp));
+  request.multiple = true;
+  const OpenFileAnswer answer = dialogs_.OpenFiles(this, request);
+  // A cancelled dialog keeps the previous selection whole.
+  if (!answer.accepted) {
+    FlushHandOver();
+    return;
+  }
+  FilePick pick;
+  pick.file_type = answer.filter + 1;
+  for (const QString& path : answer.paths) pick.paths.push_back(S(path));
+  GatherContext ctx;
+  ctx.settings_path = settings;
+  ctx.code_page = cp;
+  ctx.rules = ReadCountableRules(settings, cp);
+  const bool show_names =
+      IsFlagOn(ReadProfileString(settings, kSectionOther, "ShowSelFileName", "", 256, cp));
+  FilePickOutcome outcome = ApplyFilePick(pick, show_names, ctx);
+  if (!outcome.accepted) {
+    Error(Q(outcome.message));
+    edit_->clear();
+    ResetResultsDisplay();
+    buttons_[1006]->setEnabled(false);
+    return;
+  }
+  file_selection_ = std::move(outcome.selection);
+  ResetResultsDisplay();
+  buttons_[1006]->setEnabled(true);
+  file_selected_ = true;
+  directory_selected_ = false;
+  selection_file_flag_ = false;
+  handed_over_ = false;
+  edit_->setText(Q(file_selection_.text));
+  edit_->setCursorPosition(0);
+  FlushHandOver();
+}
+
+void MainWindow::SelectionFileCommand() {
+  if (Guard(QStringLiteral("请统计完后再执行新的操作！"))) return;
+  OpenFileRequest request;
+  request.title = QStringLiteral("请选择配置文件");
+  request.filters << QStringLiteral("All Files (*.*) (*)");
+  request.initial_folder =
+      Q(ReadRememberedPath(settings_.settings_path, "Path3", settings_.code_page));
+  const OpenFileAnswer answer = dialogs_.OpenFiles(this, request);
+  if (!answer.accepted || answer.paths.isEmpty()) {
+    FlushHandOver();
+    return;
+  }
+  selection_file_path_ = S(answer.paths.front());
+  edit_->setText(answer.paths.front());
+  ResetResultsDisplay();
+  buttons_[1006]->setEnabled(true);
+  handed_over_ = false;
+  directory_selected_ = false;
+  single_directory_ = false;
+  selection_file_flag_ = true;
+  FlushHandOver();
+}
+
+// --- Starting and stopping ---------------------------------------------------
+
+RunRequest MainWindow::NewRequest(SelectionType type) const {
+  RunRequest request;
+  request.type = type;
+  request.settings_path = settings_.settings_path;
+  request.code_page = settings_.code_page;
+  return request;
+}
+
+void MainWindow::StartCommand() {
+  if (handed_over_) {
+    StartHandedOverPath();
+    return;
+  }
+  if (selection_file_flag_) {
+    StartSelectionFile();
+    return;
+  }
+  if (edit_->text().trimmed().isEmpty()) {
+    Error(QStringLiteral("请先选择统计文件名或文件目录！"));
+    return;
+  }
+  if (flags_.run_started != 0) {
+    flags_.stop_request = 1;
+    return;
+  }
+  RunRequest request;
+  std::string directory;
+  if (file_selected_) {
+    const FileSelection& sel = file_selection_;
+    request = NewRequest(sel.all_files ? SelectionType::AllFiles : SelectionType::FileList);
+    request.file_list = sel.run_list;
+    request.selection_list = sel.selection_list;
+    request.file_type_filter = sel.file_type;
+    directory = sel.directory;
+  } else if (directory_selected_) {
+    request =
+        NewRequest(single_directory_ ? SelectionType::OneDirectory : SelectionType::FolderList);
+    request.path = chosen_directory_;
+  } else {
+    return;
+  }
+  flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
+  RememberRunStart(settings_.settings_path, request, directory, settings_.code_page);
+  Launch(std::move(request));
+}
+
+void MainWindow::StartHandedOverPath() {
+  const SelectionType type = SelectionForHandedOverPath(handed_over_path_);
+  file_selected_ = type == SelectionType::AllFiles;
+  directory_selected_ = !file_selected_;
+  if (edit_->text().trimmed().isEmpty()) return;
+  if (flags_.run_started != 0) {
+    flags_.stop_request = 1;
+    return;
+  }
+  flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
+  RunRequest request = NewRequest(type);
+  request.path = handed_over_path_;
+  Launch(std::move(request));
+}
+
+void MainWindow::StartSelectionFile() {
+  if (flags_.run_started != 0) {
+    flags_.stop_request = 1;
+    return;
+  }
+  RunRequest request = NewRequest(SelectionType::SelectionFile);
+  request.path = selection_file_path_;
+  RememberRunStart(settings_.settings_path, request, "", settings_.code_page);
+  flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
+  flags_.run_finished = 0;
+  Launch(std::move(request));
+}
+
+bool MainWindow::Launch(RunRequest request) {
+  if (!controller_->StartRun(std::move(request))) {
+    // A worker that cannot start leaves the window idle and says why.
+    Error(QStringLiteral("无法启动统计线程，请关闭一些程序后再试。"));
+    return false;
+  }
+  waiting_cursor_ = true;
+  setCursor(Qt::WaitCursor);
+  edit_->setCursor(Qt::WaitCursor);
+  progress_timer_->start();
+  return true;
+}
+
+// --- Hand-over ----------------------------------------------------------------
+
+void MainWindow::HandOverPath(const QString& path) {
+  pending_hand_over_ = path;
+  hand_over_waiting_ = true;
+  // Acting under an open modal dialog would start a run beneath it.
+  if (QApplication::activeModalWidget() != nullptr) return;
+  FlushHandOver();
+}
+
+void MainWindow::FlushHandOver() {
+  if (!hand_over_waiting_ || QApplication::activeModalWidget() != nullptr) return;
+  hand_over_waiting_ = false;
+  Raise();
+  handed_over_ = true;
+  handed_over_path_ = S(pending_hand_over_);
+  edit_->setText(pending_hand_over_);
+  edit_->setCursorPosition(0);
+  StartCommand();
+}
+
+void MainWindow::ServeHandOvers(InstanceServer* server) {
+  auto* notifier = new QSocketNotifier(server->fd(), QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this, server] {
+    for (const HandOverMessage& message : server->TakeMessages()) {
+      if (message.raise_only) {
+        Raise();
+      } else {
+        HandOverPath(QString::fromStdString(message.path));
+      }
+    }
+  });
+}
+
+void MainWindow::Raise() {
+  show();
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+}
+
+// --- What the run shows -----------------------------------------------------
+
+void MainWindow::CheckThread() {
+  if (QThread::currentThread() != thread()) ++off_thread_calls_;
+}
+
+void MainWindow::OnSelectionButtonsEnabled(bool enabled) {
+  CheckThread();
+  buttons_[1012]->setEnabled(enabled);
+  buttons_[1013]->setEnabled(enabled);
+}
+
+void MainWindow::OnStartButtonFace(StartButtonFace face) {
+  CheckThread();
+  IconButton* start = buttons_[1006];
+  const bool stop = face == StartButtonFace::Stop;
+  start->setText(Q(stop ? kStopCaption : kStartCaption));
+  start->setIcon(ProgramIcon(stop ? 190 : 134));
+  if (!stop) {
+    // The run has ended, whichever way: the wait cursor goes.
+    waiting_cursor_ = false;
+    unsetCursor();
+    edit_->setCursor(Qt::IBeamCursor);
+    progress_timer_->stop();
+    FlushHandOver();
+  }
+}
+
+void MainWindow::OnStartButtonEnabled(bool enabled) {
+  CheckThread();
+  buttons_[1006]->setEnabled(enabled);
+}
+
+void MainWindow::OnClearResults() {
+  CheckThread();
+  list_->ClearResults();
+  for (auto& [id, field] : fields_) field->clear();
+}
+
+void MainWindow::OnNotice(const QString& text) {
+  CheckThread();
+  Notice(text);
+}
+
+void MainWindow::OnProgressRange(uint64_t maximum, bool stepping) {
+  CheckThread();
+  progress_maximum_ = maximum;
+  progress_stepping_ = stepping;
+  bar_->setValue(0);
+}
+
+void MainWindow::OnProgressPosition(uint64_t position) {
+  CheckThread();
+  SetBarFromLines(position);
+}
+
+void MainWindow::SetBarFromLines(uint64_t lines) {
+  // The bar counts 0..10,000 whatever the range: a range past 2^31 or a
+  // count that outgrows its pre-count can neither overflow nor freeze it.
+  if (progress_maximum_ == 0) {
+    bar_->setValue(0);
+    return;
+  }
+  const uint64_t clamped = std::min(lines, progress_maximum_);
+  const long double share = static_cast<long double>(clamped) / progress_maximum_;
+  bar_->setValue(static_cast<int>(share * 10000));
+}
+
+int MainWindow::BarValue() const {
+  return bar_->value();
+}
+
+void MainWindow::UpdateProgressBar() {
+  if (progress_stepping_) SetBarFromLines(state_.progress_lines.load(std::memory_order_relaxed));
+}
+
+void MainWindow::OnAddRow(const ResultRow& row) {
+  CheckThread();
+  list_->AddResultRow(row);
+}
+
+void MainWindow::OnSummary(const SummaryTexts& summary) {
+  CheckThread();
+  fields_[1008]->setText(Q(summary.lines));
+  fields_[1009]->setText(Q(summary.code));
+  fields_[1010]->setText(Q(summary.comment));
+  fields_[1011]->setText(Q(summary.blank));
+  fields_[1051]->setText(Q(summary.ratio));
+}
+
+void MainWindow::OnRefreshCursor() {
+  CheckThread();
+  if (flags_.run_started == 0 && waiting_cursor_) {
+    unsetCursor();
+    edit_->setCursor(Qt::IBeamCursor);
+  }
+}
+
+// --- Window events -------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing never waits for a file to finish: the run is told to stop at once.
+  flags_.stop_request = 1;
+  controller_->Wait();
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      event->accept();  // Esc never closes the window
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      event->accept();
+      close();  // Enter that reaches the window is its exit command
+      return;
+    default:
+      QMainWindow::keyPressEvent(event);
+  }
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  // Any free spot drags the window.
+  if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
+    windowHandle()->startSystemMove();
+    event->accept();
+    return;
+  }
+  QMainWindow::mousePressEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A modal dialog of ours has closed: a waiting hand-over may go ahead.
+  if (hand_over_waiting_ && event->type() == QEvent::Hide && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->isModal()) {
+    QTimer::singleShot(0, this, &MainWindow::FlushHandOver);
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tv

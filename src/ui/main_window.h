@@ -1,0 +1,171 @@
+// The program's window: the current selection, the results list with its
+// totals, the progress bar, and every command with its guard.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "runs/file_selection.h"
+#include "runs/run.h"
+#include "ui/dialogs.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTimer;
+
+namespace tv {
+
+class IconButton;
+class InstanceServer;
+class SortListCtrl;
+
+/// Where the window keeps its settings and which code page it writes.
+struct WindowSettings {
+  std::string settings_path;
+  CodePage code_page = CodePage::Gbk;
+};
+
+inline constexpr char kWindowTitle[] = "Tallyvane v3.7";
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  /// A path handed over at start or by a second start: shown in the
+  /// selection field and started at once. While a modal dialog is open the
+  /// hand-over waits until it closes.
+  void HandOverPath(const QString& path);
+  /// Brings the window to the front (a second start without a path).
+  void Raise();
+  /// Acts on what later starts send to `server` (which must outlive the
+  /// window): a path is handed over, a bare start raises the window.
+  void ServeHandOvers(InstanceServer* server);
+
+  /// Runs the command `id` (a control, menu or menu-item id) as if the user
+  /// had chosen it.
+  void RunCommand(int id);
+
+  bool IsCounting() const { return flags_.counting != 0; }
+  bool IsRunStarted() const { return flags_.run_started != 0; }
+  SortListCtrl* Results() const { return list_; }
+  /// The right-click menu of the results list, its items enabled as the
+  /// window's state says; it is shown at `global_pos` unless `show` is false.
+  QMenu* PrepareContextMenu();
+  /// RunView calls that arrived on a thread other than the window's: always
+  /// 0, kept so tests can check it.
+  int OffThreadViewCalls() const { return off_thread_calls_; }
+  /// The run's flags and state, for tests that fake a run's condition.
+  RunFlags& Flags() { return flags_; }
+  RunState& State() { return state_; }
+  /// Shows the bar for `lines` of a range of `maximum` (tests of the scale).
+  int BarValueFor(uint64_t maximum, uint64_t lines) {
+    OnProgressRange(maximum, true);
+    SetBarFromLines(lines);
+    return BarValue();
+  }
+  int BarValue() const;
+  /// Waits until the current run's worker has ended (tests).
+  void WaitForRun() { controller_->Wait(); }
+
+  /// The commands that answer "not built yet".
+  static const std::vector<int>& PendingCommands();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  class QueuedView;
+  friend class QueuedView;
+
+  void BuildControls();
+  void BuildMenus();
+  QAction* AddCommand(QMenu* menu, int id, const QString& text);
+
+  // Commands.
+  void StartCommand();
+  void FileSelectionCommand(bool guarded);
+  void SelectionFileCommand();
+  void SaveCommand(bool tested);
+  void PrintCommand(bool tested);
+  void NotBuiltYet();
+  void ShowContextMenu(const QPoint& global_pos);
+
+  // Starting runs.
+  void StartHandedOverPath();
+  void StartSelectionFile();
+  bool Launch(RunRequest request);
+  RunRequest NewRequest(SelectionType type) const;
+  void ResetResultsDisplay();
+
+  // Messages.
+  void Notice(const QString& text);
+  void Error(const QString& text);
+  bool Guard(const QString& text);  // true when counting: the text was shown
+  void FlushHandOver();
+
+  // What the run shows, always on the window's thread.
+  void OnSelectionButtonsEnabled(bool enabled);
+  void OnStartButtonFace(StartButtonFace face);
+  void OnStartButtonEnabled(bool enabled);
+  void OnClearResults();
+  void OnNotice(const QString& text);
+  void OnProgressRange(uint64_t maximum, bool stepping);
+  void OnProgressPosition(uint64_t position);
+  void OnAddRow(const ResultRow& row);
+  void OnSummary(const SummaryTexts& summary);
+  void OnRefreshCursor();
+  void CheckThread();
+  void UpdateProgressBar();
+  void SetBarFromLines(uint64_t lines);
+
+  WindowSettings settings_;
+  Dialogs& dialogs_;
+  RunFlags flags_;
+  RunState state_;
+  std::unique_ptr<QueuedView> view_;
+  std::unique_ptr<RunController> controller_;
+
+  // The selection: which kind is current and what it holds.
+  FileSelection file_selection_;
+  bool file_selected_ = false;
+  bool directory_selected_ = false;
+  bool single_directory_ = false;
+  std::string chosen_directory_;
+  bool selection_file_flag_ = false;
+  std::string selection_file_path_;
+  bool handed_over_ = false;
+  std::string handed_over_path_;
+  QString pending_hand_over_;
+  bool hand_over_waiting_ = false;
+
+  // The progress bar follows the run's line counter on a timer.
+  uint64_t progress_maximum_ = 0;
+  bool progress_stepping_ = false;
+  QTimer* progress_timer_ = nullptr;
+  int off_thread_calls_ = 0;
+  bool waiting_cursor_ = false;
+
+  QLineEdit* edit_ = nullptr;
+  SortListCtrl* list_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  std::map<int, IconButton*> buttons_;
+  std::map<int, QLabel*> fields_;
+  QMenu* directory_menu_ = nullptr;  // 219
+  QMenu* context_menu_ = nullptr;    // 132
+  QAction* start_action_ = nullptr;  // 32782
+};
+
+}  // namespace tv

@@ -1,0 +1,74 @@
+// The results list sorted by clicks on its header.
+#include "ui/controls/sort_list.h"
+
+#include <QHeaderView>
+#include <QTest>
+
+using tv::ResultRow;
+using tv::SortListCtrl;
+
+class SortListTest : public QObject {
+  Q_OBJECT
+
+  static ResultRow Row(const char* name, const char* lines, const char* ratio) {
+    ResultRow row;
+    row[tv::kName] = name;
+    row[tv::kLines] = lines;
+    row[tv::kRatio] = ratio;
+    return row;
+  }
+  static void Click(SortListCtrl& list, int column) {
+    QHeaderView* header = list.horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+  }
+  static QString Names(const SortListCtrl& list) {
+    QString out;
+    for (const ResultRow* row : list.RowsInDisplayOrder()) out += QString::fromStdString((*row)[0]);
+    return out;
+  }
+
+ private slots:
+  void headerClicksSortAndReverse() {
+    SortListCtrl list;
+    list.resize(600, 300);
+    list.show();
+    for (auto [name, lines, ratio] : {std::tuple{"a", "10", "0.29%"},
+                                      {"b", "9", "0.28%"},
+                                      {"c", "3000000000", "12.99%"},
+                                      {"d", "2999999999", "13.00%"},
+                                      {"e", "120 (35.50%)", "4.35%"},
+                                      {"f", "9", "4.34%"}}) {
+      list.AddResultRow(Row(name, lines, ratio));
+    }
+    QCOMPARE(list.SortColumn(), -1);
+    QVERIFY(!list.horizontalHeader()->isSortIndicatorShown());
+    QCOMPARE(Names(list), QStringLiteral("abcdef"));
+    Click(list, 1);
+    QCOMPARE(Names(list), QStringLiteral("bfaedc"));  // 9, 9, 10, 120, 2999999999, 3000000000
+    QVERIFY(list.SortAscending());
+    Click(list, 1);
+    QCOMPARE(Names(list), QStringLiteral("cdeabf"));  // reversed comparison, stable for the nines
+    QCOMPARE(list.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    Click(list, 5);
+    QCOMPARE(Names(list), QStringLiteral("bafecd"));
+    QVERIFY(list.SortAscending());
+    // Odd display rows are grey.
+    QCOMPARE(list.model()->index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color(),
+             QColor(238, 238, 238));
+    QVERIFY(!list.model()->index(2, 0).data(Qt::BackgroundRole).isValid());
+    // A refill keeps the arrow and appends new rows unsorted.
+    list.ClearResults();
+    list.AddResultRow(Row("y", "1", "9.00%"));
+    list.AddResultRow(Row("x", "1", "1.00%"));
+    QCOMPARE(Names(list), QStringLiteral("yx"));
+    QVERIFY(list.horizontalHeader()->isSortIndicatorShown());
+    QCOMPARE(list.horizontalHeader()->sortIndicatorSection(), 5);
+    list.SelectRow(1);
+    QCOMPARE(list.SelectedRow(), 1);
+    QCOMPARE(list.RowAt(1)[0], std::string("x"));
+  }
+};
+
+QTEST_MAIN(SortListTest)
+#include "sort_list_test.moc"

@@ -1,0 +1,145 @@
+// Drives the real window with its real dialogs and saves a picture of each
+// state: tools/screenshots.sh runs it under Xvfb. Usage:
+//   tallyvane_screenshots OUTDIR EXAMPLES_DIR
+// Exit status 1 when a picture is blank or a step did not happen.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+#include "platform/codepage.h"
+#include "ui/controls/sort_list.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+// Saves `widget` as OUTDIR/NAME; a picture of one colour is a failure.
+void Save(QWidget* widget, const QString& name) {
+  QCoreApplication::processEvents();
+  const QImage image = widget->grab().toImage();
+  bool varied = false;
+  const QRgb first = image.isNull() ? 0 : image.pixel(0, 0);
+  for (int y = 0; y < image.height() && !varied; y += 2) {
+    for (int x = 0; x < image.width() && !varied; x += 2) varied = image.pixel(x, y) != first;
+  }
+  if (!varied || !image.save(g_out + QLatin1Char('/') + name)) {
+    std::fprintf(stderr, "screenshots: %s is blank or could not be saved\n", qPrintable(name));
+    ++g_failures;
+  }
+}
+
+// Runs `act` on the next modal dialog once it is shown (a modal dialog blocks
+// the caller, so the look and the answer come from a timer).
+void WhenModal(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(50);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    QTest::qWait(300);  // the file list fills in the background
+    act(modal);
+  });
+  timer->start();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: tallyvane_screenshots OUTDIR EXAMPLES_DIR\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  const QString examples = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+  const QString settings = g_out + QStringLiteral("/Setup.ini");
+  QFile::remove(settings);
+
+  tv::QtDialogs dialogs;
+  tv::MainWindow window({settings.toStdString(), tv::CodePage::Gbk}, dialogs);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) ++g_failures;
+  Save(&window, QStringLiteral("main-empty.png"));
+
+  // Pick the sample sources under "All Files".
+  WhenModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (dialog == nullptr) {
+      modal->close();
+      return;
+    }
+    dialog->selectNameFilter(dialog->nameFilters().value(2));
+    dialog->setDirectory(examples + QStringLiteral("/projects/builder"));
+    QTest::qWait(300);
+    Save(dialog, QStringLiteral("file-dialog.png"));
+    dialog->selectNameFilter(dialog->nameFilters().last());
+    dialog->setDirectory(examples + QStringLiteral("/projects/builder"));
+    QTest::qWait(300);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QStringLiteral("\"App.cpp\" \"App.h\" \"Unit1.cpp\" \"Unit1.h\" \"Util.cpp\""));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  window.RunCommand(1012);
+  window.RunCommand(1006);
+  if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
+  QTest::qWait(200);
+  Save(&window, QStringLiteral("main-files-counted.png"));
+
+  // Count the whole sample tree as a path handed over at start would be.
+  window.HandOverPath(examples);
+  if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
+  QTest::qWait(200);
+  Save(&window, QStringLiteral("main-counted.png"));
+
+  // Sort by the code column with two clicks (descending).
+  QHeaderView* header = window.Results()->horizontalHeader();
+  const QPoint code_column(header->sectionViewportPosition(2) + 10, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, code_column);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, code_column);
+  window.Results()->SelectRow(1);
+  Save(&window, QStringLiteral("main-sorted.png"));
+
+  QMenu* menu = window.PrepareContextMenu();
+  menu->popup(window.mapToGlobal(QPoint(200, 200)));
+  QTest::qWait(200);
+  Save(menu, QStringLiteral("context-menu.png"));
+  menu->hide();
+
+  auto* directory_menu = window.findChild<QMenu*>(QStringLiteral("219"));
+  window.findChild<QAbstractButton*>(QStringLiteral("1013"))->click();
+  QTest::qWait(200);
+  Save(directory_menu, QStringLiteral("directory-menu.png"));
+  directory_menu->hide();
+
+  WhenModal([](QWidget* modal) {
+    Save(modal, QStringLiteral("selection-file-dialog.png"));
+    modal->close();
+  });
+  window.RunCommand(32796);
+
+  WhenModal([](QWidget* modal) {
+    Save(modal, QStringLiteral("message-not-built.png"));
+    modal->close();
+  });
+  window.RunCommand(1019);
+
+  window.close();
+  return g_failures == 0 ? 0 : 1;
+}
