@@ -2,6 +2,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tv::test {
@@ -78,6 +81,19 @@ inline std::vector<std::string> FolderEntries(const std::string& dir) {
 /// True when the tests run as root, which ignores permission bits.
 inline bool RunningAsRoot() {
   return ::geteuid() == 0;
+}
+
+/// Runs `body` on a thread that holds no capabilities, so permission bits
+/// bind it even when the tests run as root (capabilities belong to each
+/// thread: the others keep theirs).
+template <class Body>
+void WithoutCapabilities(Body body) {
+  std::thread([&] {
+    __user_cap_header_struct self{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
+    ASSERT_EQ(::syscall(SYS_capset, &self, none), 0);
+    body();
+  }).join();
 }
 
 /// One case of a table file under tests/data: tab-separated fields, the

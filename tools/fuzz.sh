@@ -69,6 +69,40 @@ seed_corpus() {  # seed_corpus TARGET DIR
     fuzz_ini)
       seed "$dir" i1 '\0\0[OTHER]\r\nShowProcPercent=1\r\n[CURRENT PATH]\r\nPath1= /a b \r\n'
       seed "$dir" i2 '\1\0\xef\xbb\xbf[S]\nk="v"\n[s\n ; c\nTYPE\n=x\n' ;;
+    # First byte: the reader (0 dsp, 1 vcproj, 2 bpr, 3 vbp, 4 vbg, 5 dpr,
+    # 6 csproj), plus 0x80 for UTF-8; a NUL ends a .bpr or .vbg and begins
+    # the file it names.
+    fuzz_project_files)
+      seed "$dir" dsp '\0SOURCE=.\\Src\\Core\\ENGINE.CPP\r\nSOURCE=.\\main.h\r\n  \tSOURCE=.\\MAIN.H\r\nSOURCE=.\\util.c\r\nSOURCE="..\\q.cpp"\r\nSOURCE=.\\SRC\\missing\\Gone.cpp\r\nSOURCE=.\\..\\x.cpp\nSOURCE=.\\'
+      seed "$dir" dsp-gbk '\0SOURCE=.\\\xd6\xd0\xce\xc4.cpp\r\nSOURCE=.\\\x81\\.h\r\nSOURCE=.\\\xff.h\n'
+      seed "$dir" vcproj '\x81\xef\xbb\xbf<Files>\r\n\t\t\tRelativePath=".\\unit1.CPP">\r\n\t\tRelativePath=".\\src\\MAIN.cpp"\r\nRelativePath="\xe6\x96\x87.h">\r\nRelativePath=\r\nRelativePath="x.h"\n'
+      seed "$dir" bpr '\2<PROJECT>\r\n<MAINSOURCE value="App.res"/>\r\n<MAINSOURCE value="main.cpp"/>\r\n\0#include <vcl.h>\r\nUSEFORM("Unit1.cpp", Form1);\r\n\tUSEUNIT("src\\MAIN.cpp");\r\nUSEUNIT(none);\r\nUSEFORM("a"b".cpp");\r\n'
+      seed "$dir" bpr-sub '\2<MAINSOURCE value="Sub\\main.CPP"/>\n'
+      seed "$dir" vbp '\x83Type=Exe\r\nForm=Form1.frm\r\nModule=Module1; module1.BAS\r\nClass=C; Sub\\..\\class1.cls \r\nUserControl=ctl1.ctl\r\nForm=Form1.txt\r\nModule=NoSemicolon.bas\r\n'
+      seed "$dir" vbg '\4VBGROUP 5.0\r\nStartupProject=a.vbp\r\nProject=SUB\\b.VBP\r\nProject=missing.vbp\r\n\0Form=Form1.frm\r\nModule=M; mod.bas\r\n'
+      seed "$dir" dpr '\5program P;\r\nuses\r\n  Unit1 in \x27Unit1.pas\x27 {Form1},\r\n  U2 in \x27 src\\u2.PAS \x27;\r\n// unit3.pas\r\n{$R *.res}\r\n'
+      seed "$dir" csproj '\x86\t<File RelPath = "Form1.cs" />\r\n<File RelPath="App.ico"/>\r\nRelPath = " form1.CS "\r\nRelPath="x.cs\n' ;;
+    # First byte: 0 GBK, 1 UTF-8.
+    fuzz_selection_files)
+      seed "$dir" s1 '\0[Selected Files]\r\nTotalFileNum=5\r\nFile1= /src/a.cpp \r\nFile3=\t"/src/q.h"\r\nfile2=/x/readme.txt\r\nFile01=/zero.c\r\nFile4=\r\nFile6=/beyond.c\r\n[Selected Folder]\r\nTotalFolderNum=1\r\nFolder1=\r\n'
+      seed "$dir" s2 '\1\xef\xbb\xbf[selected files]\nTotalFileNum = +3x\nFILE2=/b/\xe4\xb8\xad.cs\nFile2=/dup.cs\nFile1=  \n [Selected Folder]\nTotalFolderNum=-1\nFolder1=/tmp/\n'
+      seed "$dir" s3 '\0[Selected Files]\nTotalFileNum=2147483648\nFile1=\xd6\xd0\xce\xc4.pas\nFile999999999=/far.sql\nFile2=\x81\nFile3 = \x27/a b.bas\x27\n[Selected Files]\nFile4=/second.c\n' ;;
+    # First byte, low four bits modulo 5: 0 the cells of a report row
+    # (strings ended by a backslash and one more byte), 1 a workbook path,
+    # 2 SQL, 3 a connection string, 4 statements divided by NUL bytes (high
+    # bits: 1 header row, 2 read-only, 4 commit).
+    fuzz_excel_driver)
+      seed "$dir" row '\0a.c\\ 10\\ 6 (60.00%%)\\ 2\\ 2\\ 25.00%%'
+      seed "$dir" row-quote "\\0it's \\xe4\\xb8\\xad.c\\\\ +7x\\\\ \\t 18446744073709551616\\\\ \\\\ -3\\\\ 0.00%%'"
+      seed "$dir" path '\1/home/u/report.xls'
+      seed "$dir" path-odd '\1/tmp/a b;c=d/\xe4\xb8\xad.xls '
+      seed "$dir" sql-insert "\\2INSERT INTO Exceldemo (\\xe6\\x96\\x87,[a b]) VALUES (' it''s ',-1.5e3, +.5, 7.);"
+      seed "$dir" sql-create '\2create table [T 1] (a text(255), b Int, c varchar ( 10 ), d memo)'
+      seed "$dir" sql-range '\2INSERT INTO t VALUES (1e999)'
+      seed "$dir" conn '\3DRIVER={MICROSOFT EXCEL DRIVER (*.XLS)};DSN=\x27\x27;FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB="/tmp/x.xls";DBQ=/tmp/x.xls'
+      seed "$dir" conn-odd '\3 dbq = \x27a;b\x27 ;;junk; readonly=0 ;x={unclosed'
+      seed "$dir" run '\x54CREATE TABLE t (a TEXT, b NUMBER)\0INSERT INTO t VALUES (\x27x\x27, 1)\0INSERT INTO t (b, a) VALUES (2, \x27y\x27)\0INSERT INTO t VALUES (1, \x27x\x27)\0CREATE TABLE T (c TEXT)\0INSERT INTO nowhere VALUES (1)'
+      seed "$dir" run-read-only '\x24CREATE TABLE t (a TEXT)' ;;
   esac
   # One long line of the family's markers, so long lines are there from the start.
   case $t in

@@ -281,13 +281,22 @@ bool ParseConnectionString(std::string_view text, ConnectionSettings* settings,
     char open = v < text.size() ? text[v] : '\0';
     if (open == '{' || open == '"' || open == '\'') {
       char close = open == '{' ? '}' : open;
-      size_t end = text.find(close, v + 1);
-      if (end == std::string_view::npos) {
-        *error = "connection string: the value of " + Shown(key) + " is not closed";
-        return false;
+      size_t at = v + 1;  // the first byte of the value not yet taken
+      for (;;) {
+        size_t end = text.find(close, at);
+        if (end == std::string_view::npos) {
+          *error = "connection string: the value of " + Shown(key) + " is not closed";
+          return false;
+        }
+        if (open == '{' && end + 1 < text.size() && text[end + 1] == '}') {
+          value.append(text.substr(at, end + 1 - at));  // "}}" inside braces is one "}"
+          at = end + 2;
+          continue;
+        }
+        value.append(text.substr(at, end - at));
+        next = end + 1;
+        break;
       }
-      value.assign(text.substr(v + 1, end - v - 1));
-      next = end + 1;
       while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
       if (next < text.size() && text[next] != ';') {
         *error = "connection string: unexpected text after the value of " + Shown(key);

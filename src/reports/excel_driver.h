@@ -29,14 +29,15 @@ std::string FindExcelDriver(const std::vector<std::string>& installed);
 struct ConnectionSettings {
   std::string driver;     // DRIVER={...}, without the braces
   std::string dsn;        // DSN, without quotes
-  std::string create_db;  // CREATE_DB="...": the workbook to create
-  std::string dbq;        // DBQ: the workbook, unquoted (a ";" ends it)
+  std::string create_db;  // CREATE_DB: the workbook to create
+  std::string dbq;        // DBQ: the workbook
   bool first_row_has_names = false;
   bool read_only = true;
 };
 
-/// Parses "KEY=value;KEY=value...". A value may be in braces, double or
-/// single quotes (no escapes inside), or bare up to the next ";". A piece
+/// Parses "KEY=value;KEY=value...". A value may be in braces (where "}}"
+/// stands for one "}"), double or single quotes (no escapes inside), or bare
+/// up to the next ";". A piece
 /// without "=" is ignored. False, with a reason in `error`, when a quoted
 /// value is not closed or is followed by anything but ";".
 bool ParseConnectionString(std::string_view text, ConnectionSettings* settings, std::string* error);

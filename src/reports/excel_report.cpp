@@ -19,6 +19,17 @@ void AppendQuoted(std::string& out, std::string_view text) {
   }
 }
 
+// A value in braces with every "}" doubled: whatever the path holds (";",
+// "=", quotes, braces), it stays one value and cannot add an attribute.
+void AppendBraced(std::string& out, std::string_view value) {
+  out += '{';
+  for (char c : value) {
+    if (c == '}') out += '}';
+    out += c;
+  }
+  out += '}';
+}
+
 // Control characters (a newline in a file name) would break the one-line reason.
 std::string OneLine(std::string_view s) {
   std::string out(s);
@@ -33,10 +44,10 @@ std::string OneLine(std::string_view s) {
 std::string ExcelConnectionString(std::string_view path) {
   std::string out = "DRIVER={";
   out.append(kExcelConnectionDriver);
-  out.append("};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"");
-  out.append(path);
-  out.append("\";DBQ=");
-  out.append(path);
+  out.append("};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=");
+  AppendBraced(out, path);
+  out.append(";DBQ=");
+  AppendBraced(out, path);
   return out;
 }
 

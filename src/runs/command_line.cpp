@@ -5,9 +5,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "engine/file_types.h"
+#include "platform/atomic_file.h"
 #include "platform/program_paths.h"
 #include "platform/text.h"
 #include "reports/excel_report.h"
@@ -42,7 +44,12 @@ class QuietView : public RunView {
 class ProgressLine {
  public:
   ProgressLine(std::FILE* err, const RunState& state) : err_(err), state_(state) {
-    if (err_ != nullptr && ::isatty(::fileno(err_))) thread_ = std::thread([this] { Loop(); });
+    if (err_ == nullptr || !::isatty(::fileno(err_))) return;
+    try {
+      thread_ = std::thread([this] { Loop(); });
+    } catch (const std::system_error&) {
+      // No thread to spare (a process limit): the run goes on without the line.
+    }
   }
   ~ProgressLine() {
     if (!thread_.joinable()) return;
@@ -231,6 +238,8 @@ bool WriteReport(const std::string& path, ReportFormat format, const BatchResult
 }
 
 int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
+  // An interrupted run leaves no half-written settings or report behind.
+  RemoveTemporaryFilesOnSignals();
   const CodePage cp = AnsiCodePage();
   const std::string settings = SettingsPath();
   if (!WriteDefaultSettings(settings, cp)) {

@@ -1,12 +1,11 @@
 // Line-by-line classification of the five language families. The cases live
-// in tests/data/engine/line_classes/, one file per family; the header of each
-// file describes their form.
+// in tests/data/engine/line_classes/, one file per family; the head of each
+// file says how they are written.
 #include "engine/classifiers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "engine/count.h"
+#include "test_util.h"
 
 namespace tv {
 
@@ -24,60 +24,34 @@ namespace {
 constexpr std::string_view kClassNames[] = {"B", "K", "M", "KM", "KKM"};
 
 struct LineCase {
-  std::string where;  // family and line of the case's header
+  std::string name;  // family, number and title of the case
   LanguageFamily family;
-  CodePage cp = CodePage::Gbk;
-  bool each = false;  // every line is the first line of a file of its own
-  std::vector<std::string> lines;
-  std::vector<LineClass> classes;
+  CodePage cp;
+  bool each;  // every line is the first line of a file of its own
+  std::vector<std::string> lines = {};
+  std::vector<LineClass> classes = {};
 };
 
-// Decodes \t \r \f \v \0 \\ and \xHH.
-std::string Unescape(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '\\' || i + 1 == s.size()) {
-      out += s[i];
-    } else if (s[++i] == 'x') {
-      out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
-      i += 2;
-    } else {
-      const size_t code = std::string_view("trfv0").find(s[i]);
-      out += code == std::string_view::npos ? s[i] : std::string_view("\t\r\f\v\0", 5)[code];
-    }
-  }
-  return out;
-}
-
-std::vector<LineCase> ReadCases() {
-  const std::pair<const char*, LanguageFamily> files[] = {{"cfamily", LanguageFamily::CFamily},
-                                                          {"sql", LanguageFamily::Sql},
-                                                          {"pascal", LanguageFamily::Pascal},
-                                                          {"basic", LanguageFamily::Basic},
-                                                          {"asm", LanguageFamily::Assembly}};
+std::vector<LineCase> ReadLineCases() {
+  const char* const files[] = {"cfamily", "sql", "pascal", "basic", "asm"};  // family order
   std::vector<LineCase> cases;
-  for (const auto& [name, family] : files) {
-    std::ifstream in(std::string(TV_TEST_DATA_DIR) + "/engine/line_classes/" + name + ".txt");
-    std::string row;
-    for (int n = 1; std::getline(in, row); ++n) {
-      if (row.rfind("== ", 0) == 0) {
-        const std::string title = row.substr(3, row.find(' ', 3) - 3);
-        cases.push_back({std::string(name) + "_" + std::to_string(n) + "_" + title,
-                         family,
-                         CodePage::Gbk,
-                         false,
-                         {},
-                         {}});
-        if (row.find(" utf-8") != std::string::npos) cases.back().cp = CodePage::Utf8;
-        cases.back().each = row.find(" each") != std::string::npos;
-      } else if (!row.empty() && row[0] != '#' && !cases.empty()) {
-        const size_t space = std::min(row.find(' '), row.size());
-        const auto* cls = std::find(std::begin(kClassNames), std::end(kClassNames),
-                                    std::string_view(row).substr(0, space));
-        EXPECT_NE(cls, std::end(kClassNames)) << name << " line " << n << ": no class";
-        cases.back().classes.push_back(static_cast<LineClass>(cls - std::begin(kClassNames)));
-        cases.back().lines.push_back(space < row.size() ? Unescape(row.substr(space + 1)) : "");
+  for (int family = 0; family < 5; ++family) {
+    const std::string file = files[family];
+    for (const test::TableCase& row :
+         test::ReadEscapedTableCases("engine/line_classes/" + file + ".txt")) {
+      const std::vector<std::string>& f = row.in;
+      if (f[0] == "==") {
+        const std::string flag = f.size() > 2 ? f[2] : "";
+        cases.push_back({file + "_" + std::to_string(cases.size()) + "_" + f.at(1),
+                         static_cast<LanguageFamily>(family),
+                         flag == "utf-8" ? CodePage::Utf8 : CodePage::Gbk, flag == "each"});
+        continue;
       }
+      const auto* cls = std::find(std::begin(kClassNames), std::end(kClassNames), f[0]);
+      EXPECT_TRUE(cls != std::end(kClassNames) && !cases.empty()) << file << ": " << row.line;
+      if (cls == std::end(kClassNames) || cases.empty()) continue;
+      cases.back().classes.push_back(static_cast<LineClass>(cls - std::begin(kClassNames)));
+      cases.back().lines.push_back(f.size() > 1 ? f[1] : "");
     }
   }
   return cases;
@@ -101,19 +75,10 @@ std::vector<LineClass> Run(const LineCase& c) {
 }
 
 std::vector<LineClass> Classify(const LineCase& c) {
-  switch (c.family) {
-    case LanguageFamily::CFamily:
-      return Run<CFamilyClassifier>(c);
-    case LanguageFamily::Sql:
-      return Run<SqlClassifier>(c);
-    case LanguageFamily::Pascal:
-      return Run<PascalClassifier>(c);
-    case LanguageFamily::Basic:
-      return Run<BasicClassifier>(c);
-    case LanguageFamily::Assembly:
-      return Run<AsmClassifier>(c);
-  }
-  return {};
+  using RunFn = std::vector<LineClass> (*)(const LineCase&);
+  const RunFn runs[] = {Run<CFamilyClassifier>, Run<SqlClassifier>, Run<PascalClassifier>,
+                        Run<BasicClassifier>, Run<AsmClassifier>};  // in LanguageFamily order
+  return runs[static_cast<int>(c.family)](c);
 }
 
 class LineClasses : public testing::TestWithParam<LineCase> {};
@@ -137,18 +102,8 @@ TEST_P(LineClasses, OneClassifierPerFileGivesTheStatedClasses) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engine, LineClasses, testing::ValuesIn(ReadCases()),
-                         [](const auto& info) { return info.param.where; });
-
-TEST(LineClassCases, EveryFamilyHasSome) {
-  const std::vector<LineCase> all = ReadCases();
-  for (const char* family : {"cfamily_", "sql_", "pascal_", "basic_", "asm_"}) {
-    EXPECT_GE(std::count_if(all.begin(), all.end(),
-                            [&](const LineCase& c) { return c.where.starts_with(family); }),
-              5)
-        << family;
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Engine, LineClasses, testing::ValuesIn(ReadLineCases()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace tv

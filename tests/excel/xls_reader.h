@@ -1,108 +1,78 @@
-// Reads a workbook back with an independent reader (xlrd under the system's
-// Python) and gives its sheets as cell texts.
+// Helpers of the workbook tests: reading a workbook back with an independent
+// reader (xlrd under the system's Python, through read_xls.py), and reports.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "reports/results.h"
+
 namespace tv::test {
-
-/// One sheet as the reader saw it. A cell is "T:text", "N:number" (as
-/// Python prints a float, e.g. "N:10.0") or "E:" for an empty cell.
-struct ReadSheet {
-  std::string name;
-  int rows = 0;
-  int columns = 0;
-  bool selected = false;
-  bool active = false;
-  std::vector<std::vector<std::string>> cells;
-};
-
-struct ReadWorkbook {
-  std::vector<ReadSheet> sheets;
-  /// Warnings of the reader and any other output (a traceback when it failed).
-  std::vector<std::string> complaints;
-  int exit_status = -1;
-};
 
 inline std::string ShellQuote(std::string_view s) {
   std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
 }
 
-inline std::string Unescape(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size()) {
-      char n = s[++i];
-      out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-    } else {
-      out += s[i];
-    }
+/// The lines the reader printed: per sheet SheetLine(...) and then one line
+/// per row, its cells joined by tabs ("T:text", "N:number" as Python prints
+/// it, "E:" empty); then any warning of the reader, and "exit status N" last
+/// when it failed. A workbook read without complaint gives nothing else.
+inline std::vector<std::string> ReadXls(const std::string& path) {
+  std::string command = "/usr/bin/python3 " + ShellQuote(TV_SOURCE_DIR "/tests/excel/read_xls.py") +
+                        " " + ShellQuote(path) + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return {"cannot start the reader"};
+  std::string output;
+  char buffer[65536];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  int status = ::pclose(pipe);
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < output.size(); start = end + 1) {
+    end = output.find('\n', start);
+    lines.push_back(output.substr(start, end - start));
+    if (end == std::string::npos) break;
   }
+  if (status != 0) lines.push_back("exit status " + std::to_string(status));
+  return lines;
+}
+
+/// The reader's line for a sheet; only the first sheet is selected and active.
+inline std::string SheetLine(std::string_view name, size_t rows, size_t columns,
+                             bool first = true) {
+  return "SHEET\t" + std::string(name) + "\t" + std::to_string(rows) + "\t" +
+         std::to_string(columns) + (first ? "\t1\t1" : "\t0\t0");
+}
+
+/// The little-endian 32-bit number at `at`.
+inline uint32_t U32At(std::string_view bytes, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+
+/// A file's signature as two numbers in hex, its length, its allocation-table
+/// sectors, its directory sector and its allocation-table extension sectors.
+inline std::string FileLayout(std::string_view b) {
+  char out[80];
+  std::snprintf(out, sizeof out, "%08X %08X %zu %u %u %u", U32At(b, 0), U32At(b, 4), b.size(),
+                U32At(b, 44), U32At(b, 48), U32At(b, 72));
   return out;
 }
 
-inline std::vector<std::string> SplitTabs(std::string_view line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.emplace_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-    if (tab == std::string_view::npos) break;
-    start = tab + 1;
+/// A report of files named `names`, each of 10 lines: 6 code, 2 comment, 2 blank.
+inline BatchResults ReportOf(const std::vector<std::string>& names) {
+  BatchResults r{{},
+                 {"1234 (共5个文件)", "6 (60.00%)", "2 (20.00%)", "2 (20.00%)",
+                  "25.00%  ( 代码注释率 = 注释行/(注释行+有效代码行) )"}};
+  for (const std::string& n : names) {
+    r.rows.push_back({n, "10", "6 (60.00%)", "2 (20.00%)", "2 (20.00%)", "25.00%"});
   }
-  return fields;
-}
-
-inline ReadWorkbook ReadXls(const std::string& path) {
-  ReadWorkbook book;
-  std::string command = "/usr/bin/python3 " +
-                        ShellQuote(std::string(TV_SOURCE_DIR) + "/tests/excel/read_xls.py") + " " +
-                        ShellQuote(path) + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    book.complaints.push_back("cannot start the reader");
-    return book;
-  }
-  std::string output;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  book.exit_status = ::pclose(pipe);
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    std::string_view line(output.data() + start, end - start);
-    start = end + 1;
-    std::vector<std::string> fields = SplitTabs(line);
-    if (fields[0] == "SHEET" && fields.size() == 6) {
-      ReadSheet sheet;
-      sheet.name = Unescape(fields[1]);
-      sheet.rows = std::stoi(fields[2]);
-      sheet.columns = std::stoi(fields[3]);
-      sheet.selected = fields[4] == "1";
-      sheet.active = fields[5] == "1";
-      book.sheets.push_back(std::move(sheet));
-    } else if (fields[0] == "ROW" && !book.sheets.empty()) {
-      std::vector<std::string> row;
-      for (size_t i = 1; i < fields.size(); ++i) row.push_back(Unescape(fields[i]));
-      book.sheets.back().cells.push_back(std::move(row));
-    } else {
-      book.complaints.emplace_back(line);
-    }
-  }
-  return book;
+  return r;
 }
 
 }  // namespace tv::test

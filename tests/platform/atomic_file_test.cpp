@@ -1,13 +1,13 @@
-// Replacing files atomically and creating them only when missing.
+// Replacing files atomically, creating them only when missing, and making
+// folders.
 #include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_util.h"
@@ -15,90 +15,66 @@
 namespace tv {
 namespace {
 
-TEST(AtomicFileWriter, CommitReplacesTheFileAndLeavesNoTemporary) {
-  test::TempDir dir;
-  const std::string path = dir / "a.txt";
-  test::WriteFile(path, "old");
-  AtomicFileWriter writer;
-  ASSERT_TRUE(writer.Begin(path)) << writer.error();
-  ASSERT_TRUE(writer.Write("new "));
-  ASSERT_TRUE(writer.Write(std::string(100000, 'x')));
-  // Until the commit the old content stands.
-  EXPECT_EQ(test::ReadFile(path), "old");
-  ASSERT_TRUE(writer.Commit()) << writer.error();
-  EXPECT_EQ(test::ReadFile(path), "new " + std::string(100000, 'x'));
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
-}
+using Names = std::vector<std::string>;
 
-TEST(AtomicFileWriter, AbandonKeepsTheOldFile) {
-  test::TempDir dir;
-  const std::string path = dir / "a.txt";
-  test::WriteFile(path, "old");
-  {
-    AtomicFileWriter writer;
-    ASSERT_TRUE(writer.Begin(path));
-    ASSERT_TRUE(writer.Write("new"));
-    writer.Abandon();
+TEST(AtomicFileWriter, OnlyACommitReplacesTheFileAndNoTemporaryIsLeft) {
+  const std::string big(100000, 'x');  // more than the writer buffers
+  for (const std::string end : {"commit", "no-replace", "abandon", "drop"}) {
+    SCOPED_TRACE(end);
+    test::TempDir dir;
+    const std::string path = dir / "a.txt";
+    test::WriteFile(path, "old");
+    {
+      AtomicFileWriter writer;
+      ASSERT_TRUE(writer.Begin(path)) << writer.error();
+      ASSERT_TRUE(writer.Write("new ") && writer.Write(big));
+      EXPECT_EQ(test::ReadFile(path), "old");
+      // A commit that must not replace leaves the file another writer made.
+      if (end == "commit" || end == "no-replace") {
+        EXPECT_EQ(writer.Commit(end == "no-replace"), end == "commit") << writer.error();
+        EXPECT_EQ(writer.error_number(), end == "commit" ? 0 : EEXIST);
+      }
+      if (end == "abandon") writer.Abandon();
+    }
+    EXPECT_EQ(test::ReadFile(path), end == "commit" ? "new " + big : "old");
+    EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"a.txt"});
   }
-  {
-    AtomicFileWriter writer;  // dropped without a commit
-    ASSERT_TRUE(writer.Begin(path));
-    ASSERT_TRUE(writer.Write("newer"));
-  }
-  EXPECT_EQ(test::ReadFile(path), "old");
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
-}
-
-TEST(AtomicFileWriter, NoReplaceLeavesAnExistingFile) {
-  test::TempDir dir;
-  const std::string path = dir / "a.txt";
-  test::WriteFile(path, "first");
-  AtomicFileWriter writer;
-  ASSERT_TRUE(writer.Begin(path));
-  ASSERT_TRUE(writer.Write("second"));
-  EXPECT_FALSE(writer.Commit(/*no_replace=*/true));
-  EXPECT_EQ(writer.error_number(), EEXIST);
-  EXPECT_EQ(test::ReadFile(path), "first");
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST(AtomicFileWriter, KeepsPermissionBitsAndFollowsLinks) {
   test::TempDir dir;
   const std::string real = dir / "real.ini";
-  const std::string link = dir / "link.ini";
   test::WriteFile(real, "old");
-  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-  std::filesystem::create_symlink(real, link);
-  ASSERT_TRUE(WriteFileAtomically(link, "new", nullptr));
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  std::filesystem::permissions(real, std::filesystem::perms(0640));
+  std::filesystem::create_symlink(real, dir / "link.ini");
+  ASSERT_TRUE(WriteFileAtomically(dir / "link.ini", "new", nullptr));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(test::ReadFile(real), "new");
-  struct stat st {};
-  ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms(0640));
 }
 
-TEST(AtomicFileWriter, MissingFolderFails) {
-  test::TempDir dir;
-  AtomicFileWriter writer;
-  EXPECT_FALSE(writer.Begin(dir / "no/such/a.txt"));
-  EXPECT_FALSE(writer.error().empty());
-  std::string error;
-  EXPECT_FALSE(WriteFileAtomically(dir / "no/such/a.txt", "x", &error));
-  EXPECT_FALSE(error.empty());
+TEST(AtomicFileWriter, FailsWithTheReasonAndChangesNothing) {
+  for (const auto& [target, want] :
+       {std::pair{"no/such/a.txt", "cannot create: No such file or directory"},
+        std::pair{"folder", "cannot replace: Is a directory"}}) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "folder");
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(dir / target, "x", &error));
+    EXPECT_EQ(error, want);
+    EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"folder"});
+  }
 }
 
-TEST(CreateFileIfMissing, CreatesOnlyOnce) {
+TEST(CreateFileIfMissing, CreatesOnlyWhenNothingIsThere) {
   test::TempDir dir;
-  const std::string path = dir / "Setup.ini";
-  EXPECT_TRUE(CreateFileIfMissing(path, "first"));
-  EXPECT_EQ(test::ReadFile(path), "first");
-  EXPECT_FALSE(CreateFileIfMissing(path, "second"));
-  EXPECT_EQ(test::ReadFile(path), "first");
-  // An empty file is a file too.
-  test::WriteFile(dir / "empty.ini", "");
+  EXPECT_TRUE(CreateFileIfMissing(dir / "Setup.ini", "first"));
+  EXPECT_FALSE(CreateFileIfMissing(dir / "Setup.ini", "second"));
+  EXPECT_EQ(test::ReadFile(dir / "Setup.ini"), "first");
+  test::WriteFile(dir / "empty.ini", "");  // an empty file is a file too
   EXPECT_FALSE(CreateFileIfMissing(dir / "empty.ini", "x"));
   EXPECT_EQ(test::ReadFile(dir / "empty.ini"), "");
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"Setup.ini", "empty.ini"}));
+  EXPECT_EQ(test::FolderEntries(dir.Path()), (Names{"Setup.ini", "empty.ini"}));
 }
 
 TEST(MakeDirectories, CreatesParents) {

@@ -1,8 +1,9 @@
 #include "runs/run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <functional>
+#include <algorithm>
 
 #include "platform/ini.h"
 #include "settings/settings.h"
@@ -11,13 +12,22 @@
 namespace tv {
 namespace {
 
-// Records every visible effect of a run as one line of text, in order.
+template <typename Texts>
+std::string Joined(const Texts& texts) {
+  std::string out;
+  for (const std::string& t : texts) out += "|" + t;
+  return out.substr(1);
+}
+std::string Joined(const SummaryTexts& s) {
+  return Joined(std::array{s.lines, s.code, s.comment, s.blank, s.ratio});
+}
+
+// Notes each effect as a line of text; one starting with stop_at asks the run to stop.
 class RecordingView : public RunView {
  public:
+  RunFlags flags;
   std::vector<std::string> log;
-  std::vector<ResultRow> rows;
-  SummaryTexts summary;
-  std::function<void(const std::string&)> on_effect;
+  std::string stop_at = "\n";
 
   void SetSelectionButtonsEnabled(bool e) override { Note(e ? "buttons on" : "buttons off"); }
   void SetStartButtonFace(StartButtonFace f) override {
@@ -30,203 +40,84 @@ class RecordingView : public RunView {
     Note("range " + std::to_string(max) + (stepping ? " step" : ""));
   }
   void SetProgressPosition(uint64_t p) override { Note("position " + std::to_string(p)); }
-  void AddRow(const ResultRow& row) override {
-    rows.push_back(row);
-    Note("row " + row[kName]);
-  }
-  void SetSummary(const SummaryTexts& s) override {
-    summary = s;
-    Note("summary " + s.lines);
-  }
+  void AddRow(const ResultRow& row) override { Note("row " + Joined(row)); }
+  void SetSummary(const SummaryTexts& s) override { Note("summary " + Joined(s)); }
   void RefreshCursor() override { Note("cursor"); }
-
- private:
   void Note(const std::string& what) {
     log.push_back(what);
-    if (on_effect) on_effect(what);
+    if (what.starts_with(stop_at)) flags.stop_request = 1;
   }
 };
 
-class RunTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    settings_ = dir_ / "Setup.ini";
-    ASSERT_TRUE(WriteDefaultSettings(settings_, CodePage::Gbk));
-    test::WriteFile(dir_ / "src/a.c", "int a;\n// note\n\n");       // 3 lines
-    test::WriteFile(dir_ / "src/b.java", "/* x */\nclass B {}\n");  // 2 lines
-    test::WriteFile(dir_ / "src/sub/c.sql", "SELECT 1; -- one\n");  // 1 line
-    test::WriteFile(dir_ / "src/readme.txt", "not counted\n");
-  }
-
-  RunRequest Request(SelectionType type, const std::string& path = "") {
+// Each case of runs.tsv runs a copy of tests/data/runs/tree that has in cpp/
+// a FIFO, a link back up and a dangling link named like sources.
+TEST(RunTest, ShowsTheEffectsOfItsTable) {
+  const std::vector<std::string> types = {"FileList", "AllFiles", "OneDirectory", "FolderList",
+                                          "SelectionFile"};
+  const std::string outcomes[] = {"Completed", "Stopped", "NothingToCount", "StoppedEarly"};
+  for (const test::TableCase& c : test::ReadTableCases("runs/runs.tsv")) {
+    SCOPED_TRACE(c.line);
+    test::TempDir dir;
+    std::filesystem::copy(std::string(TV_TEST_DATA_DIR) + "/runs/tree", dir.Path(),
+                          std::filesystem::copy_options::recursive);
+    ASSERT_EQ(::mkfifo((dir / "cpp/pipe.c").c_str(), 0644), 0);
+    std::filesystem::create_directory_symlink(dir / "cpp", dir / "cpp/sub/loop");
+    std::filesystem::create_symlink(dir / "gone.c", dir / "cpp/dangling.c");
+    auto fill = [&](std::string s) {
+      for (size_t at; (at = s.find("{}")) != std::string::npos;) s.replace(at, 2, dir.Path());
+      return s;
+    };
     RunRequest r;
-    r.type = type;
-    r.path = path;
-    r.settings_path = settings_;
-    r.code_page = CodePage::Gbk;
-    return r;
+    r.type = static_cast<SelectionType>(std::find(types.begin(), types.end(), c.in.at(1)) -
+                                        types.begin());
+    r.settings_path = dir / "Setup.ini";
+    ASSERT_TRUE(WriteDefaultSettings(r.settings_path, CodePage::Gbk));
+    RunState state;
+    RecordingView view;
+    bool controller = false;
+    for (size_t i = 2; i < c.in.size(); ++i) {
+      const std::string option = fill(c.in[i]), key = option.substr(0, option.find('=')),
+                        value = option.substr(option.find('=') + 1);
+      if (key == "path") r.path = value;
+      if (key == "file") r.file_list.push_back(value);
+      if (key == "select") r.selection_list.push_back(value);
+      if (key == "filter") r.file_type_filter = std::stoi(value);
+      if (key == "stop-at") view.stop_at = value;
+      if (key == "ini") {
+        ASSERT_TRUE(WriteProfileString(r.settings_path, c.in.at(i + 1), c.in.at(i + 2),
+                                       fill(c.in.at(i + 3)), CodePage::Gbk));
+        i += 3;
+      }
+      r.command_line |= key == "command-line";
+      controller |= key == "controller";
+      if (key == "progress") view.flags.progress_option = 1;
+      if (key == "was-finished") view.flags.run_finished = 1;
+    }
+    RunOutcome outcome =
+        controller ? RunOutcome::StoppedEarly : ExecuteRun(r, view.flags, state, view);
+    if (controller) {
+      RunController ctl(view.flags, state, view);
+      view.flags.run_started = 1;  // as if a worker had just been created
+      view.Note(ctl.StartRun(r) ? "started"
+                                : "refused, stop=" + std::to_string(view.flags.stop_request));
+      view.flags.run_started = 0;
+      EXPECT_TRUE(ctl.StartRun(r, [&](RunOutcome o) { outcome = o; }));
+      ctl.Wait();
+    }
+    for (const ResultRow& row : state.results.rows) view.log.push_back("kept row " + Joined(row));
+    if (!state.results.summary.lines.empty())
+      view.log.push_back("kept summary " + Joined(state.results.summary));
+    const RunFlags& f = view.flags;
+    view.log.push_back(
+        "end " + outcomes[static_cast<int>(outcome)] + " counting=" + std::to_string(f.counting) +
+        " started=" + std::to_string(f.run_started) +
+        " finished=" + std::to_string(f.run_finished) + " stop=" + std::to_string(f.stop_request) +
+        " lines=" + std::to_string(state.progress_lines) +
+        " files=" + std::to_string(state.files_done) + "/" + std::to_string(state.files_total));
+    std::vector<std::string> expected;
+    for (const std::string& e : c.out) expected.push_back(fill(e));
+    EXPECT_EQ(view.log, expected);
   }
-
-  test::TempDir dir_;
-  std::string settings_;
-  RunFlags flags_;
-  RunState state_;
-  RecordingView view_;
-};
-
-TEST_F(RunTest, DirectoryRunShowsItsEffectsInOrder) {
-  flags_.progress_option = 1;
-  EXPECT_EQ(ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, view_),
-            RunOutcome::Completed);
-  const std::vector<std::string> expected = {"buttons off",
-                                             "face stop",
-                                             "clear",
-                                             "range 6 step",
-                                             "row " + (dir_ / "src/a.c"),
-                                             "row " + (dir_ / "src/b.java"),
-                                             "row " + (dir_ / "src/sub/c.sql"),
-                                             "summary 6 (共3个文件)",
-                                             "start on",
-                                             "position 6",
-                                             "buttons on",
-                                             "cursor",
-                                             "face start"};
-  EXPECT_EQ(view_.log, expected);
-  EXPECT_EQ(view_.rows[0], (ResultRow{dir_ / "src/a.c", "3", "1", "1", "1", "50.00%"}));
-  EXPECT_EQ(view_.rows[2][kComment], "1") << "the SQL file is counted with SQL rules";
-  EXPECT_EQ(view_.summary.ratio, "50.00%  ( 代码注释率 = 注释行/(注释行+有效代码行) )");
-  EXPECT_EQ(state_.results.summary, view_.summary) << "the summary is also kept for saving";
-  EXPECT_EQ(flags_.counting, 0);
-  EXPECT_EQ(flags_.run_finished, 1);
-  EXPECT_EQ(state_.progress_lines.load(), 6u);
-}
-
-TEST_F(RunTest, PerFilePercentagesComeFromTheSettings) {
-  ASSERT_TRUE(
-      WriteProfileString(settings_, "SHOW SINGLE FILE PERCENT", "Flag", "1", CodePage::Gbk));
-  ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, view_);
-  EXPECT_EQ(view_.rows[0][kCode], "1 (33.33%)");
-}
-
-TEST_F(RunTest, FileListRunUsesTheChosenTypeAndBareNames) {
-  RunRequest r = Request(SelectionType::FileList);
-  r.file_list = {dir_ / "src/sub/c.sql"};
-  r.file_type_filter = 13;  // Java: C-family rules for every file
-  EXPECT_EQ(ExecuteRun(r, flags_, state_, view_), RunOutcome::Completed);
-  ASSERT_EQ(view_.rows.size(), 1u);
-  EXPECT_EQ(view_.rows[0], (ResultRow{"c.sql", "1", "1", "0", "0", "0.00%"}));
-  EXPECT_EQ(flags_.run_finished, 0) << "a file selection leaves the finished flag alone";
-}
-
-TEST_F(RunTest, EmptyFilesGiveThePlainRatioOnlyInFileListRuns) {
-  test::WriteFile(dir_ / "empty/e.c", "");
-  RunRequest r = Request(SelectionType::FileList);
-  r.file_list = {dir_ / "empty/e.c"};
-  r.file_type_filter = 4;
-  ExecuteRun(r, flags_, state_, view_);
-  EXPECT_EQ(view_.summary.ratio, "0.00%");
-  EXPECT_EQ(view_.summary.code, "0 (0.00%)");
-  RecordingView other;
-  ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "empty"), flags_, state_, other);
-  EXPECT_EQ(other.summary.ratio, "0.00%  ( 代码注释率 = 注释行/(注释行+有效代码行) )");
-}
-
-TEST_F(RunTest, NothingCountableShowsTheNoticeAndEndsEarly) {
-  RunRequest r = Request(SelectionType::AllFiles);
-  r.selection_list = {dir_ / "src/readme.txt"};
-  EXPECT_EQ(ExecuteRun(r, flags_, state_, view_), RunOutcome::NothingToCount);
-  const std::vector<std::string> expected = {"buttons off", "face stop",
-                                             "clear",       "notice 没有适合的统计类型文件！",
-                                             "buttons on",  "face start"};
-  EXPECT_EQ(view_.log, expected);
-  EXPECT_EQ(flags_.counting, 0);
-  EXPECT_EQ(flags_.run_finished, 0);
-}
-
-TEST_F(RunTest, StopDuringTheWalkOfAFolderListSaysUserStopped) {
-  ASSERT_TRUE(
-      WriteProfileString(settings_, "Selected Folder", "TotalFolderNum", "1", CodePage::Gbk));
-  ASSERT_TRUE(
-      WriteProfileString(settings_, "Selected Folder", "Folder1", dir_ / "src", CodePage::Gbk));
-  view_.on_effect = [&](const std::string& e) {
-    if (e == "clear") flags_.stop_request = 1;
-  };
-  EXPECT_EQ(ExecuteRun(Request(SelectionType::FolderList), flags_, state_, view_),
-            RunOutcome::NothingToCount);
-  EXPECT_EQ(view_.log[3], "notice 用户中断！");
-  RecordingView one_dir;
-  one_dir.on_effect = view_.on_effect;
-  ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, one_dir);
-  EXPECT_EQ(one_dir.log[3], "notice 没有适合的统计类型文件！");
-}
-
-TEST_F(RunTest, StopDuringTheCountKeepsTheCountedRows) {
-  view_.on_effect = [&](const std::string& e) {
-    if (e.rfind("row ", 0) == 0) flags_.stop_request = 1;
-  };
-  EXPECT_EQ(ExecuteRun(Request(SelectionType::OneDirectory, dir_ / "src"), flags_, state_, view_),
-            RunOutcome::Stopped);
-  ASSERT_EQ(view_.rows.size(), 1u);
-  EXPECT_EQ(view_.summary.lines, "用户中断");
-  EXPECT_EQ(view_.summary.code, "1 (33.33%)") << "totals of the counted file only";
-}
-
-TEST_F(RunTest, StopDuringThePreCountLeavesNoRows) {
-  RunRequest r = Request(SelectionType::FileList);
-  r.file_list = {dir_ / "src/a.c", dir_ / "src/b.java"};
-  r.file_type_filter = 4;
-  view_.on_effect = [&](const std::string& e) {
-    if (e == "clear") flags_.stop_request = 1;
-  };
-  EXPECT_EQ(ExecuteRun(r, flags_, state_, view_), RunOutcome::StoppedEarly);
-  EXPECT_TRUE(view_.rows.empty());
-  EXPECT_EQ(view_.log.back(), "face start");
-}
-
-TEST_F(RunTest, CommandLineFormCountsInListOrderWithoutPreCount) {
-  for (int i = 0; i < 40; ++i) {
-    test::WriteFile(dir_ / ("many/f" + std::to_string(100 + i) + ".c"),
-                    std::string(static_cast<size_t>(i), '\n') + "x;\n");
-  }
-  RunRequest r = Request(SelectionType::OneDirectory, dir_ / "many");
-  r.command_line = true;
-  EXPECT_EQ(ExecuteRun(r, flags_, state_, view_), RunOutcome::Completed);
-  ASSERT_EQ(state_.results.rows.size(), 40u);
-  for (int i = 0; i < 40; ++i) {
-    EXPECT_EQ(state_.results.rows[i][kLines], std::to_string(i + 1));
-  }
-  EXPECT_TRUE(view_.rows.empty()) << "command-line rows go to the batch results only";
-  EXPECT_EQ(state_.results.summary.lines, "820 (共40个文件)");
-}
-
-TEST_F(RunTest, HandedOverProjectIsCountedAfterItsMembers) {
-  test::WriteFile(dir_ / "vb/app.vbp", "Module=M; M.bas\r\n");
-  test::WriteFile(dir_ / "vb/M.bas", "' note\r\n");
-  RunRequest r = Request(SelectionType::AllFiles, dir_ / "vb/app.vbp");
-  ExecuteRun(r, flags_, state_, view_);
-  ASSERT_EQ(view_.rows.size(), 2u);
-  EXPECT_EQ(view_.rows[0][kName], "M.bas");
-  EXPECT_EQ(view_.rows[1][kName], "app.vbp");
-  // From the command line a project counts only its members.
-  r.command_line = true;
-  ExecuteRun(r, flags_, state_, view_);
-  ASSERT_EQ(state_.results.rows.size(), 1u);
-  EXPECT_EQ(state_.results.rows[0][kName], "M.bas");
-}
-
-TEST_F(RunTest, ControllerTurnsASecondStartIntoAStop) {
-  RunController controller(flags_, state_, view_);
-  flags_.run_started = 1;  // as if a worker had just been created
-  EXPECT_FALSE(controller.StartRun(Request(SelectionType::OneDirectory, dir_ / "src")));
-  EXPECT_EQ(flags_.stop_request, 1);
-  flags_.run_started = 0;
-  RunOutcome outcome = RunOutcome::NothingToCount;
-  ASSERT_TRUE(controller.StartRun(Request(SelectionType::OneDirectory, dir_ / "src"),
-                                  [&](RunOutcome o) { outcome = o; }));
-  controller.Wait();
-  EXPECT_EQ(outcome, RunOutcome::Completed);
-  EXPECT_EQ(flags_.stop_request, 0) << "a new start clears the old stop request";
-  EXPECT_EQ(flags_.run_started, 0);
 }
 
 }  // namespace

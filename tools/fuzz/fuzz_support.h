@@ -1,13 +1,18 @@
 // Helpers shared by the libFuzzer targets: an in-memory file that the
-// file-reading code can open by path, an independent line splitter, and the
-// check that stops the fuzzer on a broken invariant.
+// file-reading code can open by path, a scratch folder for code that lists
+// folders, an independent line splitter, and the check that stops the fuzzer
+// on a broken invariant.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +43,55 @@ inline std::string WriteMemoryFile(std::string_view bytes) {
   }
   return "/proc/self/fd/" + std::to_string(fd);
 }
+
+/// A folder of the process's own, on tmpfs when there is one, for targets
+/// whose code under test lists folders and opens files by name. It and all
+/// it holds are removed when the process ends normally.
+class ScratchTree {
+ public:
+  ScratchTree() {
+    std::string pattern =
+        std::string(IsFolder("/dev/shm") ? "/dev/shm" : "/tmp") + "/tallyvane-fuzz-XXXXXX";
+    TV_FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
+    root_ = pattern + "/";
+  }
+  ScratchTree(const ScratchTree&) = delete;
+  ScratchTree& operator=(const ScratchTree&) = delete;
+  ~ScratchTree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  /// The folder's path, ending in "/".
+  const std::string& root() const { return root_; }
+
+  /// Creates the folder `relative` and its parents.
+  void MakeFolder(std::string_view relative) const {
+    std::filesystem::create_directories(root_ + std::string(relative));
+  }
+
+  /// Creates or replaces the file `relative` with `bytes`.
+  void Write(std::string_view relative, std::string_view bytes) const {
+    const std::string path = root_ + std::string(relative);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    TV_FUZZ_CHECK(fd >= 0);
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      TV_FUZZ_CHECK(n > 0);
+      done += static_cast<size_t>(n);
+    }
+    TV_FUZZ_CHECK(::close(fd) == 0);
+  }
+
+ private:
+  static bool IsFolder(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  std::string root_;
+};
 
 /// The lines of `text` by the source-file rules, computed the plain way: the
 /// text ends at the first 0x1A byte; a line feed ends a line and a carriage

@@ -1,0 +1,1 @@
+USEFORM("Source\UNIT1.cpp", Form1);

@@ -1,0 +1,298 @@
+// The gathering cases of tests/data/gather (see its README), then what only code can set up.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "runs/directory_walker.h"
+#include "runs/project_files.h"
+#include "runs/selection_files.h"
+#include "settings/settings.h"
+#include "test_util.h"
+
+namespace tv::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+const std::string kData = TV_TEST_DATA_DIR "/gather/";
+
+/// Every NAME under tests/data/gather that has a "NAME.expected" beside it.
+std::vector<std::string> Inputs() {
+  std::vector<std::string> inputs;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(kData)) {
+    const std::string p = e.path().string();
+    if (p.ends_with(".expected")) inputs.push_back(p.substr(0, p.size() - 9));
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+/// `text` with every "{dir}" replaced by `dir`.
+std::string InFolder(const std::string& dir, std::string text) {
+  for (size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, dir);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+/// A temporary tree with its own settings file and stop request.
+class GatherTest : public ::testing::Test {
+ protected:
+  GatherTest() {
+    ctx_.settings_path = tree_ / "Setup.ini";  // absent until a test writes it
+    ctx_.stop = &stop_;
+  }
+
+  /// Creates in `dir` the entries of `spec`, separated by blanks: "NAME" a file
+  /// with one line of code, "NAME/" a folder, "NAME|" a FIFO, "NAME->TARGET" a
+  /// symbolic link (a TARGET beginning with "/" is taken inside `dir`).
+  void Make(const std::string& spec, const std::string& dir) {
+    std::istringstream words(spec);
+    for (std::string word; words >> word;) {
+      const size_t arrow = word.find("->");
+      std::string name = dir + "/" + word.substr(0, arrow);
+      std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+      if (arrow != std::string::npos) {
+        const std::string target = word.substr(arrow + 2);
+        std::filesystem::create_symlink(target.starts_with("/") ? dir + target : target, name);
+      } else if (name.ends_with("|")) {
+        name.pop_back();
+        ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0) << name;
+      } else if (!name.ends_with("/")) {
+        WriteFile(name, "int x;\n");
+      }
+    }
+  }
+
+  std::vector<std::string> GatherSelection(std::string_view text) {
+    WriteFile(tree_ / "sel.ini", text);
+    RunList list;
+    GatherSelectionFile(tree_ / "sel.ini", list, ctx_);
+    return list.paths();
+  }
+
+  TempDir tree_;
+  StopFlag stop_{0};
+  GatherContext ctx_;
+};
+
+class FixtureTest : public GatherTest, public ::testing::WithParamInterface<std::string> {};
+
+// The case's folder is copied, so that the entries git cannot hold can be
+// made beside its files and "{dir}" can name the copy.
+TEST_P(FixtureTest, GathersTheExpectedPathsInOrder) {
+  const std::filesystem::path input(GetParam());
+  const std::string dir = tree_ / input.parent_path().filename().string();
+  std::filesystem::copy(input.parent_path(), dir, std::filesystem::copy_options::recursive);
+  Make(ReadFile(dir + "/links-and-fifos"), dir);
+  ctx_.settings_path = dir + "/Setup.ini";
+  ctx_.rules = ReadCountableRules(ctx_.settings_path);
+  stop_ = std::filesystem::exists(dir + "/stop");
+  const std::string copy = dir + "/" + input.filename().string();
+  if (std::filesystem::is_regular_file(copy)) WriteFile(copy, InFolder(dir, ReadFile(copy)));
+  RunList list;
+  if (GetParam().starts_with(kData + "project/")) {
+    AddProjectMembers(copy, list, CodePage::Gbk);
+  } else if (GetParam().starts_with(kData + "folder-list/")) {
+    // The input lists the folders that are written to the settings file.
+    ctx_.settings_path = dir + "/new/Setup.ini";
+    const bool existed = std::filesystem::exists(ctx_.settings_path);
+    EXPECT_EQ(ReadFolderList(ctx_.settings_path, CodePage::Gbk).has_value(), existed);
+    const std::vector<std::string> folders = Lines(ReadFile(copy));
+    ASSERT_TRUE(WriteFolderList(ctx_.settings_path, folders, CodePage::Gbk));
+    EXPECT_EQ(ReadFile(ctx_.settings_path), InFolder(dir, ReadFile(GetParam() + ".written")));
+    EXPECT_THAT(ReadFolderList(ctx_.settings_path, CodePage::Gbk),
+                ::testing::Optional(ElementsAreArray(folders)));
+    GatherFolderList(list, ctx_);
+  } else {
+    GatherSelectionFile(copy, list, ctx_);
+  }
+  EXPECT_THAT(list.paths(),
+              ElementsAreArray(Lines(InFolder(dir, ReadFile(GetParam() + ".expected")))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FixtureTest, ::testing::ValuesIn(Inputs()), [](const auto& info) {
+  std::string name = info.param.substr(kData.size());
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+});
+
+TEST_F(GatherTest, StopDuringTheWalkKeepsAPrefixOfTheFullWalk) {
+  std::string spec;
+  for (int n = 0; n < 1000; ++n)
+    spec += "d" + std::to_string(n / 50) + "/f" + std::to_string(n) + ".c ";
+  Make(spec, tree_.Path());
+  RunList full, part;
+  WalkDirectory(tree_.Path(), full, ctx_);
+  ASSERT_EQ(full.size(), 1000u);
+  // The stop comes once the walk has opened its first subfolder.
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(watch, (tree_ / "d0").c_str(), IN_OPEN), 0);
+  std::thread walker([&] { WalkDirectory(tree_.Path(), part, ctx_); });
+  char event[sizeof(inotify_event) + NAME_MAX + 1];
+  EXPECT_GT(::read(watch, event, sizeof event), 0);
+  stop_ = 1;
+  walker.join();
+  ::close(watch);
+  // Wherever the stop fell, what was gathered is the beginning of the walk.
+  ASSERT_LE(part.size(), full.size());
+  for (size_t i = 0; i < part.size(); ++i) EXPECT_EQ(part.paths()[i], full.paths()[i]);
+}
+
+// A folder that cannot be opened is listed as a folder and adds nothing. Root
+// opens folders whatever their permission bits, but nobody opens a path
+// longer than the path limit: the folder below `root` is beyond it.
+TEST_F(GatherTest, UnreadableFoldersAddNothing) {
+  std::string root = tree_.Path();
+  while (root.size() < PATH_MAX - 300) root += "/" + std::string(200, 'd');
+  Make("a.c z.c", root);
+  const std::string locked(NAME_MAX, 'L');
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(::mkdirat(fd, locked.c_str(), 0700), 0);
+  const int sub = ::openat(fd, locked.c_str(), O_RDONLY | O_DIRECTORY);
+  ::close(::openat(sub, "b.c", O_WRONLY | O_CREAT, 0600));
+  RunList list, none;
+  WalkDirectory(root, list, ctx_);
+  WalkDirectory(root + "/" + locked, none, ctx_);
+  WalkDirectory("", none, ctx_);
+  EXPECT_THAT(list.paths(), ElementsAre(root + "/a.c", root + "/z.c"));
+  EXPECT_THAT(none.paths(), ::testing::IsEmpty());
+  // Removing the tree by path would not reach below the limit.
+  ::unlinkat(sub, "b.c", 0);
+  ::close(sub);
+  ::unlinkat(fd, locked.c_str(), AT_REMOVEDIR);
+  ::close(fd);
+}
+
+TEST(ParseCountTest, FollowsCDecimalConversion) {
+  const std::pair<const char*, long long> cases[] = {
+      {"12", 12}, {" \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
+  for (const auto& [text, count] : cases) EXPECT_EQ(ParseCount(text), count) << text;
+}
+
+TEST_F(GatherTest, BinarySelectionFilesNeverHang) {
+  std::mt19937 random(11);
+  std::string binary(1 << 16, '\0');
+  for (char& c : binary) c = static_cast<char>(random());
+  EXPECT_NO_FATAL_FAILURE(GatherSelection(binary));
+  EXPECT_NO_FATAL_FAILURE(GatherSelection("[Selected Files]\nTotalFileNum=9\n" + binary));
+}
+
+TEST_F(GatherTest, HundredThousandSelectedFilesAllCome) {
+  std::string text = "[Selected Files]\r\nTotalFileNum=100000\r\n";
+  for (int k = 1; k <= 100000; ++k) {
+    text += "File" + std::to_string(k) + "=/none/f" + std::to_string(k) + ".c\r\n";
+  }
+  std::vector<std::string> paths = GatherSelection(text);
+  ASSERT_EQ(paths.size(), 100000u);
+  EXPECT_EQ(paths.front(), "/none/f1.c");
+  EXPECT_EQ(paths[99], "/none/f100.c");
+  EXPECT_EQ(paths.back(), "/none/f100000.c");
+}
+
+TEST_F(GatherTest, SelectedValuesAreCutAtThePathLimitNeverInsideACharacter) {
+  auto path_of = [](size_t bytes) { return "/" + std::string(bytes - 3, 'd') + ".c"; };
+  const std::string ascii = "/" + std::string(4093, 'a');
+  const std::pair<std::string, std::string> written_read[] = {
+      {path_of(2047), path_of(2047)},
+      {path_of(2048), path_of(2048)},
+      {path_of(4095), path_of(4095)},
+      {path_of(5000), path_of(5000).substr(0, 4095)},  // names no countable file
+      {ascii + "\xD4\xB4" + "b", ascii},               // the GBK character does not fit
+  };
+  for (const auto& [written, read] : written_read) {
+    SCOPED_TRACE(written.size());
+    const std::vector<std::string> gathered =
+        GatherSelection("[Selected Files]\r\nTotalFileNum=1\r\nFile1=" + written + "\r\n");
+    EXPECT_EQ(gathered, read.ends_with(".c") ? std::vector{read} : std::vector<std::string>{});
+    EXPECT_THAT(ReadNumberedList(tree_ / "sel.ini", "Selected Files", "TotalFileNum", "File",
+                                 CodePage::Gbk),
+                ::testing::Optional(ElementsAre(read)));
+  }
+}
+
+TEST_F(GatherTest, FolderListFileThatCannotBeKeptIsNeverReplaced) {
+  const std::string before = "[OTHER]\r\nShortCut=1\r\n";
+  WriteFile(ctx_.settings_path, before);
+  std::string error;
+  EXPECT_FALSE(WriteFolderList(ctx_.settings_path, {"/a", "/b\nc"}, CodePage::Gbk, &error));
+  EXPECT_EQ(error, "a folder name holds a line break");
+  EXPECT_EQ(ReadFile(ctx_.settings_path), before);
+  ASSERT_EQ(::mkfifo((tree_ / "pipe.ini").c_str(), 0600), 0);
+  EXPECT_FALSE(WriteFolderList(tree_ / "pipe.ini", {"/a"}, CodePage::Gbk));
+  EXPECT_FALSE(WriteFolderList(tree_ / "pipe.ini", {"/a"}, CodePage::Gbk, &error));
+  EXPECT_EQ(error, "cannot read the existing file");
+}
+
+std::vector<std::string> Members(const std::string& project) {
+  RunList list;
+  AddProjectMembers(project, list, CodePage::Gbk);
+  return list.paths();
+}
+
+TEST(ProjectFileTest, KindIsTheLowerCasedExtension) {
+  const struct {
+    const char* path;
+    bool handed_over, project;
+  } cases[] = {
+      {"/x/a.dsp", true, true},   {"/x/a.bpr", true, true},       {"/x/a.vbp", true, true},
+      {"/x/a.vbg", true, true},   {"/x/a.dpr", true, true},       {"/x/a.csproj", true, true},
+      {"/x/a.DSP", true, true},   {"/x/a.CsProj", true, true},    {"/x/a.vcproj", false, true},
+      {"/x/a.cpp", false, false}, {"/x.dsp/readme", false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsHandedOverProjectFile(c.path, CodePage::Gbk), c.handed_over) << c.path;
+    EXPECT_EQ(IsProjectFile(c.path, CodePage::Gbk), c.project) << c.path;
+  }
+}
+
+TEST(ProjectFileTest, MemberPathTakesExistingEntriesWhateverTheirCase) {
+  const std::string dir = kData + "project/letter-case/";
+  EXPECT_EQ(ResolveMemberPath(dir, "SRC\\core\\ENGINE.cpp"), dir + "src/Core/Engine.cpp");
+}
+
+TEST(ProjectFileTest, BinaryProjectsNeverHang) {
+  TempDir tree;
+  std::mt19937 random(7);
+  std::string binary(1 << 16, '\0');
+  for (char& c : binary) c = static_cast<char>(random());
+  for (const char* name : {"b.dsp", "b.vcproj", "b.bpr", "b.vbp", "b.vbg", "b.dpr", "b.csproj"}) {
+    WriteFile(tree / name, binary);
+    EXPECT_NO_FATAL_FAILURE(Members(tree / name));
+  }
+  // A project whose main source is itself binary.
+  WriteFile(tree / "bin.cpp", binary + "\nUSEUNIT(\"u.cpp\")\n");
+  WriteFile(tree / "bin.bpr", "<MAINSOURCE value=\"bin.cpp\"/>");
+  EXPECT_THAT(Members(tree / "bin.bpr"), ElementsAre(tree / "bin.cpp", tree / "u.cpp"));
+}
+
+TEST(ProjectFileTest, HundredThousandMembersComeInOrder) {
+  TempDir tree;
+  std::string text;
+  for (int i = 1; i <= 100000; ++i) text += "SOURCE=.\\dir\\f" + std::to_string(i) + ".cpp\r\n";
+  WriteFile(tree / "Dir/f1.cpp", "");
+  WriteFile(tree / "big.dsp", text);
+  std::vector<std::string> members = Members(tree / "big.dsp");
+  ASSERT_EQ(members.size(), 100000u);
+  EXPECT_EQ(members.front(), tree / "Dir/f1.cpp");
+  EXPECT_EQ(members[41], tree / "Dir/f42.cpp");  // missing, under the resolved folder
+  EXPECT_EQ(members.back(), tree / "Dir/f100000.cpp");
+}
+
+}  // namespace
+}  // namespace tv::test

@@ -1,0 +1,116 @@
+// The command line writing reports: Excel names that look like
+// connection-string syntax, an interrupted write, no thread to spare.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_util.h"
+
+namespace tv {
+namespace {
+
+// Starts the program with its settings and home in `dir`. With `no_threads`
+// it runs as the user nobody, may not start a single thread, and writes to a
+// terminal, where it would show its progress line.
+pid_t Start(const test::TempDir& dir, const std::vector<std::string>& args,
+            bool no_threads = false) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.Path().c_str()) != 0) ::_exit(126);
+    ::setenv("HOME", dir.Path().c_str(), 1);
+    ::setenv("TALLYVANE_SETTINGS", (dir / "Setup.ini").c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(TV_PROGRAM_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int terminal = -1;
+    if (no_threads) {
+      const int master = ::posix_openpt(O_RDWR | O_NOCTTY);  // held open until exit
+      if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) ::_exit(125);
+      terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+      const rlimit one{1, 1};
+      if (terminal < 0 || ::setrlimit(RLIMIT_NPROC, &one) != 0 || ::setgroups(0, nullptr) != 0 ||
+          ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        ::_exit(125);
+      }
+    } else {
+      terminal = ::open("/dev/null", O_WRONLY);
+    }
+    ::dup2(terminal, 2);
+    ::execv(TV_PROGRAM_PATH, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST(ExcelReportNames, EveryNameLandsExactlyWhereItPoints) {
+  for (const char* name : {"{draft}.xls", "'v2'.xls", "a;CREATE_DB=elsewhere.xls", "x} y{{.xls",
+                           " a = b ;DBQ=c.xls"}) {
+    SCOPED_TRACE(name);
+    test::TempDir dir;
+    test::WriteFile(dir / "src/a.c", "int a; /* one */\n");
+    const std::string out = dir / "out/" + std::string(name);
+    std::filesystem::create_directory(dir / "out");
+    const int status = Wait(Start(dir, {"-d", dir / "src", "-o", out}));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(test::ReadFile(out).substr(0, 4), "\xD0\xCF\x11\xE0");  // a compound file
+    EXPECT_EQ(test::FolderEntries(dir / "out"), std::vector<std::string>{name});
+    EXPECT_EQ(test::FolderEntries(dir.Path()),
+              (std::vector<std::string>{"Setup.ini", "out", "src"}));
+  }
+}
+
+TEST(InterruptedReport, LeavesNoTemporaryFileAndEndsByTheSignal) {
+  test::TempDir dir;
+  test::WriteFile(dir / "a.c", "int a;\n");
+  // Many rows keep the workbook's temporary file open long enough to be seen.
+  std::string selection = "[Selected Files]\r\nTotalFileNum=60000\r\n";
+  for (int i = 1; i <= 60000; ++i)
+    selection += "File" + std::to_string(i) + "=" + (dir / "a.c") + "\r\n";
+  test::WriteFile(dir / "list.ini", selection);
+  test::WriteFile(dir / "out/r.xls", "old");
+  const pid_t pid = Start(dir, {"-s", dir / "list.ini", "-o", dir / "out/r.xls"});
+  bool seen = false;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!seen && std::chrono::steady_clock::now() < give_up) {
+    seen = test::FolderEntries(dir / "out").size() > 1;
+    if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ::kill(pid, SIGINT);
+  const int status = Wait(pid);
+  ASSERT_TRUE(seen) << "the report was never being written";
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  EXPECT_EQ(test::FolderEntries(dir / "out"), std::vector<std::string>{"r.xls"});
+  EXPECT_EQ(test::ReadFile(dir / "out/r.xls"), "old");
+}
+
+TEST(ReportWithoutThreads, TheRunGoesOnWithoutItsProgressLine) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as a user with a process limit";
+  test::TempDir dir;
+  test::WriteFile(dir / "a.c", "int a;\nint b;\n");
+  test::WriteFile(dir / "b.c", "int c;\n");
+  ASSERT_EQ(::chown(dir.Path().c_str(), 65534, 65534), 0);
+  const int status = Wait(Start(dir, {"-d", dir.Path(), "-o", "r.csv"}, /*no_threads=*/true));
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(test::ReadFile(dir / "r.csv").find("a.c"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tv
