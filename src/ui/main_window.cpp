@@ -166,8 +166,9 @@ MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* paren
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  // The worker must be gone before the state it writes goes away.
-  flags_.stop_request = 1;
+  // The worker must be gone before the state it writes goes away; the abort
+  // cuts the file in hand short, so this never waits for a large file.
+  controller_->Abort();
   controller_.reset();
 }
 
@@ -727,9 +728,8 @@ void MainWindow::OnRefreshCursor() {
 // --- Window events -------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // Closing never waits for a file to finish: the run is told to stop at once.
-  flags_.stop_request = 1;
-  controller_->Wait();
+  // Closing ends the run at once, even in the middle of a large file.
+  controller_->Abort();
   event->accept();
 }
 

@@ -124,7 +124,7 @@ class MainWindowTest : public QObject {
       MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
       w.show();
       if (rows) {
-        w.Results()->AddResultRow(tv::ResultRow{{"a.c", "1", "1", "0", "0", "0.00%"}});
+        w.Results()->AddResultRow(tv::ResultRow("a.c", "1", "1", "0", "0", "0.00%"));
         w.findChild<QLineEdit*>(QStringLiteral("1000"))->setText(QStringLiteral("a.c"));
       }
       if (how == QLatin1String("132")) w.Results()->SelectRow(0);
