@@ -156,14 +156,19 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   {
     CountAhead files(n, threads, [&](size_t i, const std::atomic<int>* halt, FileTally& t) {
       RunTotals unused;  // the run adds each tally when it takes the row
-      const CountOptions options{req.code_page, progress ? &st.progress_lines : nullptr, halt};
+      // Files counted ahead do not move the bar: it follows the accepted ones.
+      const CountOptions options{req.code_page, nullptr, halt};
       CountFile(families[i], st.run_list[i], t, unused, options);
     });
     for (size_t i = 0; i < n; ++i) {
       FileTally tally;
       if (!files.Take(i, flags.abort, tally)) return abort_end();
       st.totals.Add(tally);
-      if (!progress) st.totals.lines += tally.total;
+      if (progress) {
+        st.progress_lines.fetch_add(tally.total, std::memory_order_relaxed);
+      } else {
+        st.totals.lines += tally.total;
+      }
       const std::string& path = st.run_list[i];
       ResultRow row =
           MakeResultRow(RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path,
@@ -177,6 +182,7 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
       }
       ++counted;
       st.files_done.fetch_add(1, std::memory_order_relaxed);
+      if (req.after_file) req.after_file(counted);
       if (flags.stop_request != 0) break;
     }
   }  // files counted ahead of a stop end here, at their next chunk

@@ -80,6 +80,10 @@ struct RunRequest {
   bool command_line = false;
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
+  /// Called on the run thread after each accepted file, before the stop
+  /// request is looked at, with the number of files accepted so far: tests
+  /// hold a run at a known file here.
+  std::function<void(size_t accepted)> after_file;
 };
 
 /// How a run ended.
@@ -97,8 +101,8 @@ struct RunState {
   BatchResults results;
   RunTotals totals;
   /// Lines counted so far, for the window's progress bar (read on a timer);
-  /// only with the progress option. It includes files counted ahead of the
-  /// rows, so after a stop it may pass the lines of the rows shown.
+  /// only with the progress option. It grows by each file's lines as the
+  /// file's row is taken, so it never runs ahead of the rows shown.
   std::atomic<uint64_t> progress_lines{0};
   /// Rows taken so far, for the command line's progress indicator.
   std::atomic<uint64_t> files_done{0};

@@ -574,6 +574,7 @@ void MainWindow::StartSelectionFile() {
 }
 
 bool MainWindow::Launch(RunRequest request) {
+  request.after_file = run_gate_;
   if (!controller_->StartRun(std::move(request))) {
     // A worker that cannot start leaves the window idle and says why.
     Error(QStringLiteral("无法启动统计线程，请关闭一些程序后再试。"));
