@@ -3,6 +3,7 @@
 #include "ui/controls/folder_chooser.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -64,6 +65,14 @@ class FolderChooserTest : public QObject {
     QCOMPARE(chooser.findChild<QPushButton*>(QStringLiteral("1003"))->text(), QStringLiteral("OK"));
     QCOMPARE(chooser.windowTitle(), QStringLiteral("选择目录:"));
     QCOMPARE(QDir(chooser.directory()).absolutePath(), a);
+    // The history row stands where the file name was; OK replaces "Choose".
+    chooser.show();
+    QVERIFY(combo->isVisible());
+    QVERIFY(!chooser.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->isVisible());
+    auto* box = chooser.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    QVERIFY(!box->button(QDialogButtonBox::Open)->isVisible());
+    QVERIFY(box->button(QDialogButtonBox::Cancel)->isVisible());
+    QVERIFY(chooser.findChild<QPushButton*>(QStringLiteral("1003"))->isVisible());
 
     // A last text that is no item stands in the edit field.
     WriteHistory({"Folder0000=" + a, "Folder=" + dir_.filePath("typed")});

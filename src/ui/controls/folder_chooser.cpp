@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardPaths>
 
 #include "ui/dialogs.h"
@@ -84,6 +85,7 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, Dialogs& dialogs, cons
   combo_->setMaxVisibleItems(FolderHistory::kVisibleItems);
   combo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   combo_->setMinimumContentsLength(40);
+  combo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   label->setBuddy(combo_);
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setObjectName(QStringLiteral("1003"));
@@ -92,9 +94,10 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, Dialogs& dialogs, cons
     grid->addWidget(combo_, 2, 1);
   }
   if (auto* box = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
-    if (QPushButton* open = box->button(QDialogButtonBox::Open)) open->hide();
-    // An accepting button of the box reaches accept(), which decides.
+    // An accepting button of the box reaches accept(), which decides. The
+    // box shows its buttons again when one is added: hide "Choose" after.
     box->addButton(ok_, QDialogButtonBox::AcceptRole);
+    if (QPushButton* open = box->button(QDialogButtonBox::Open)) open->hide();
   }
   ok_->setDefault(true);
   ok_->setAutoDefault(true);
@@ -108,6 +111,10 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, Dialogs& dialogs, cons
     if (IsFolder(path)) combo_->setEditText(QDir::cleanPath(path));
   });
   resize(sizeHint().expandedTo(QSize(760, 480)));
+  // Room in the side bar for the names of the places it lists.
+  if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
+    splitter->setSizes({170, width() - 170});
+  }
   LoadHistory();
   combo_->setFocus();
 }
