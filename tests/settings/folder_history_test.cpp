@@ -34,12 +34,6 @@ std::string Folder(int i) {
 
 using Items = std::vector<std::string>;
 
-TEST(FolderHistory, KeysHaveFourDigits) {
-  EXPECT_EQ(FolderHistory::ItemKey(0), "Folder0000");
-  EXPECT_EQ(FolderHistory::ItemKey(49), "Folder0049");
-  EXPECT_EQ(FolderHistory::ItemKey(999), "Folder0999");
-}
-
 TEST(FolderHistory, AddPutsTheTextOnTopOnce) {
   struct Case {
     const char* name;

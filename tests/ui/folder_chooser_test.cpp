@@ -125,19 +125,6 @@ class FolderChooserTest : public QObject {
     }
   }
 
-  void sameFolderTwiceKeepsOneEntryOnTop() {
-    const QString a = Folder("a"), b = Folder("b");
-    for (const QString& pick : {a, b, a}) {
-      ScriptedDialogs dialogs;
-      FolderChooserDialog chooser(nullptr, dialogs, QString(), a, History());
-      chooser.HistoryCombo()->setEditText(pick);
-      chooser.accept();
-    }
-    QCOMPARE(Value("Folder0000"), a);
-    QCOMPARE(Value("Folder0001"), b);
-    QCOMPARE(Value("Folder0002"), QString());
-  }
-
   void aForeignLongHistoryIsReadToFiftyAndTrimmedOnSave() {
     QStringList lines;
     for (int i = 0; i < 60; ++i) {
@@ -174,18 +161,6 @@ class FolderChooserTest : public QObject {
     emit combo->activated(1);
     QCOMPARE(QDir(chooser.directory()).absolutePath(), b);
     QVERIFY(chooser.isVisible());  // picking only opens the folder
-  }
-
-  void addToHistoryIgnoresBlankText() {
-    const QString a = Folder("a");
-    WriteHistory({"Folder0000=" + a});
-    ScriptedDialogs dialogs;
-    FolderChooserDialog chooser(nullptr, dialogs, QString(), a, History());
-    chooser.AddToHistory(QStringLiteral("   "));
-    QCOMPARE(Items(chooser.HistoryCombo()), QStringList{a});
-    chooser.AddToHistory(dir_.filePath("A"));
-    QCOMPARE(Items(chooser.HistoryCombo()), (QStringList{dir_.filePath("A"), a}));
-    QCOMPARE(chooser.HistoryCombo()->currentIndex(), 0);
   }
 };
 

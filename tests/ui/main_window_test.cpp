@@ -215,25 +215,6 @@ class MainWindowTest : public QObject {
     QVERIFY2(text.find("Path2=" + in_tree(shown).toStdString()) != std::string::npos, text.c_str());
   }
 
-  void findSelectsTheRowItFindsInTheWindowsList() {
-    ScriptedDialogs dialogs;
-    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
-    w.show();
-    for (const char* name : {"a.c", "b.c", "c.c"}) {
-      w.Results()->AddResultRow(tv::ResultRow{{name, "1", "1", "0", "0", "0.00%"}});
-    }
-    w.Results()->SortBy(0, /*ascending=*/false);  // c.c, b.c, a.c
-    w.RunCommand(32775);
-    auto* find = w.findChild<tv::FindDialog*>(QStringLiteral("196"));
-    QVERIFY(find != nullptr);
-    find->findChild<QLineEdit*>(QStringLiteral("1000"))->setText(QStringLiteral("A.C"));
-    find->findChild<QAbstractButton*>(QStringLiteral("1054"))->click();
-    QCOMPARE(w.Results()->SelectedRow(), 2);
-    find->findChild<QAbstractButton*>(QStringLiteral("2"))->click();
-    QVERIFY(!find->isVisible());
-    QCOMPARE(w.Results()->SelectedRow(), 2);  // closing keeps the selection
-  }
-
   void emptyListMenuOffersOnlySaving() {
     ScriptedDialogs dialogs;
     MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
