@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
   // Find after a match: the row found is selected in the list behind.
   window.RunCommand(32775);
   if (auto* find = window.findChild<tv::FindDialog*>(QStringLiteral("196"))) {
-    QTest::qWaitForWindowExposed(find);
+    if (!QTest::qWaitForWindowExposed(find)) ++g_failures;
     find->findChild<QLineEdit*>(QStringLiteral("1000"))->setText(QStringLiteral("UNIT1"));
     find->findChild<QAbstractButton*>(QStringLiteral("1054"))->click();
     find->move(window.frameGeometry().right() - find->frameGeometry().width() - 40,

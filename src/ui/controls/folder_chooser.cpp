@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
@@ -70,7 +69,6 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent, Dialogs& dialogs, cons
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::Directory);
   setOption(QFileDialog::ShowDirsOnly);
-  setOption(QFileDialog::ReadOnly, false);
 
   // The file-name and file-type rows give way to the history row.
   for (const char* name : {"fileNameLabel", "fileNameEdit", "fileTypeLabel", "fileTypeCombo"}) {
