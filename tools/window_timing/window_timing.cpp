@@ -23,6 +23,7 @@ class SilentDialogs : public tv::Dialogs {
  public:
   void Message(QWidget*, tv::MessageIcon, const QString&, const QString&) override {}
   tv::OpenFileAnswer OpenFiles(QWidget*, const tv::OpenFileRequest&) override { return {}; }
+  QString ChooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 double Median(std::vector<double> v) {
