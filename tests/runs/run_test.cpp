@@ -6,48 +6,14 @@
 #include <algorithm>
 
 #include "platform/ini.h"
+#include "runs/recording_view.h"
 #include "settings/settings.h"
 #include "test_util.h"
 
 namespace tv {
 namespace {
 
-template <typename Texts>
-std::string Joined(const Texts& texts) {
-  std::string out;
-  for (const std::string& t : texts) out += "|" + t;
-  return out.substr(1);
-}
-std::string Joined(const SummaryTexts& s) {
-  return Joined(std::array{s.lines, s.code, s.comment, s.blank, s.ratio});
-}
-
-// Notes each effect as a line of text; one starting with stop_at asks the run to stop.
-class RecordingView : public RunView {
- public:
-  RunFlags flags;
-  std::vector<std::string> log;
-  std::string stop_at = "\n";
-
-  void SetSelectionButtonsEnabled(bool e) override { Note(e ? "buttons on" : "buttons off"); }
-  void SetStartButtonFace(StartButtonFace f) override {
-    Note(f == StartButtonFace::Start ? "face start" : "face stop");
-  }
-  void SetStartButtonEnabled(bool e) override { Note(e ? "start on" : "start off"); }
-  void ClearResults() override { Note("clear"); }
-  void ShowNotice(std::string_view text) override { Note("notice " + std::string(text)); }
-  void SetProgressRange(uint64_t max, bool stepping) override {
-    Note("range " + std::to_string(max) + (stepping ? " step" : ""));
-  }
-  void SetProgressPosition(uint64_t p) override { Note("position " + std::to_string(p)); }
-  void AddRow(const ResultRow& row) override { Note("row " + Joined(row)); }
-  void SetSummary(const SummaryTexts& s) override { Note("summary " + Joined(s)); }
-  void RefreshCursor() override { Note("cursor"); }
-  void Note(const std::string& what) {
-    log.push_back(what);
-    if (what.starts_with(stop_at)) flags.stop_request = 1;
-  }
-};
+using test::Joined;
 
 // Each case of runs.tsv runs a copy of tests/data/runs/tree that has in cpp/
 // a FIFO, a link back up and a dangling link named like sources.
@@ -73,7 +39,7 @@ TEST(RunTest, ShowsTheEffectsOfItsTable) {
     r.settings_path = dir / "Setup.ini";
     ASSERT_TRUE(WriteDefaultSettings(r.settings_path, CodePage::Gbk));
     RunState state;
-    RecordingView view;
+    test::RecordingView view;
     bool controller = false;
     for (size_t i = 2; i < c.in.size(); ++i) {
       const std::string option = fill(c.in[i]), key = option.substr(0, option.find('=')),
