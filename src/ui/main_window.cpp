@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,6 +18,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <deque>
+#include <mutex>
 
 #include "engine/file_types.h"
 #include "platform/ini.h"
@@ -84,7 +87,10 @@ constexpr char kCaptionNotice[] = "提示";
 }  // namespace
 
 // Queues every call of the run to the window's thread, in order, and never
-// waits for it: the worker goes on counting while the window catches up.
+// waits for it: the worker goes on counting while the window catches up. The
+// window takes the queue in slices of at most a few milliseconds, so a run
+// that adds thousands of rows at once never keeps the window from its other
+// events.
 class MainWindow::QueuedView : public RunView {
  public:
   explicit QueuedView(MainWindow* window) : window_(window) {}
@@ -121,13 +127,46 @@ class MainWindow::QueuedView : public RunView {
   }
 
  private:
-  template <typename F>
-  void Post(F f) {
-    MainWindow* w = window_;
-    QMetaObject::invokeMethod(
-        w, [w, f] { f(w); }, Qt::QueuedConnection);
+  using Call = std::function<void(MainWindow*)>;
+
+  void Post(Call call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+    if (!drain_posted_) {
+      drain_posted_ = true;
+      PostDrain();
+    }
   }
+  void PostDrain() {
+    QMetaObject::invokeMethod(
+        window_, [this] { Drain(); }, Qt::QueuedConnection);
+  }
+  void Drain() {
+    QElapsedTimer slice;
+    slice.start();
+    for (;;) {
+      Call call;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (calls_.empty()) {
+          drain_posted_ = false;
+          return;
+        }
+        if (slice.elapsed() >= 8) {
+          PostDrain();  // the rest after the window's other events
+          return;
+        }
+        call = std::move(calls_.front());
+        calls_.pop_front();
+      }
+      call(window_);
+    }
+  }
+
   MainWindow* window_;
+  std::mutex mutex_;
+  std::deque<Call> calls_;
+  bool drain_posted_ = false;
 };
 
 // Which command is not built yet: it shows one plain notice.
