@@ -81,7 +81,7 @@ class FindDialogTest : public QObject {
     QFETCH(Script, script);
     tv::SortListCtrl list;
     for (const char* name : script.rows) {
-      list.AddResultRow(tv::ResultRow{{name, "1", "1", "0", "0", "0.00%"}});
+      list.AddResultRow(tv::ResultRow(name, "1", "1", "0", "0", "0.00%"));
     }
     if (script.descending) list.SortBy(0, false);
     list.show();
@@ -114,7 +114,7 @@ class FindDialogTest : public QObject {
 
   void enterDoesNothingEscCloses() {
     tv::SortListCtrl list;
-    list.AddResultRow(tv::ResultRow{{"a.c", "1", "1", "0", "0", "0.00%"}});
+    list.AddResultRow(tv::ResultRow("a.c", "1", "1", "0", "0", "0.00%"));
     ScriptedDialogs dialogs;
     tv::FindDialog dialog(&list, dialogs);
     dialog.show();
