@@ -1,13 +1,14 @@
 // The folder chooser's history: loading, adding and saving against a map
-// that stands in for the per-user store.
+// that stands in for the per-user store (scripts: tests/data/settings/).
 #include "settings/folder_history.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "test_util.h"
 
 namespace tv {
 namespace {
@@ -24,108 +25,46 @@ class MapStore : public HistoryStore {
   std::map<std::string, std::string> values;
 };
 
-bool AnyFolder(const std::string&) {
-  return true;
-}
-
-std::string Folder(int i) {
-  return "/home/u/f" + std::to_string(i);
-}
-
-using Items = std::vector<std::string>;
-
-TEST(FolderHistory, AddPutsTheTextOnTopOnce) {
-  struct Case {
-    const char* name;
-    Items before;
-    std::string text;
-    bool added;
-    Items after;
-  } cases[] = {
-      {"new folder on top", {"/a", "/b"}, "/c", true, {"/c", "/a", "/b"}},
-      {"same folder twice keeps one, on top", {"/a", "/b", "/c"}, "/b", true, {"/b", "/a", "/c"}},
-      {"already on top", {"/a", "/b"}, "/a", true, {"/a", "/b"}},
-      {"blanks at the ends go", {"/a"}, "  /b\t ", true, {"/b", "/a"}},
-      {"blank text adds nothing", {"/a"}, "   ", false, {"/a"}},
-      {"empty text adds nothing", {}, "", false, {}},
-      {"names differing in case are two folders", {"/x/src"}, "/x/Src", true, {"/x/Src", "/x/src"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    MapStore store;
-    for (size_t i = 0; i < c.before.size(); ++i) {
-      store.values[FolderHistory::ItemKey(static_cast<int>(i))] = c.before[i];
+TEST(FolderHistory, FollowsTheScriptsOfItsTableFile) {
+  MapStore store;
+  FolderHistory history;
+  for (const test::TableCase& c : test::ReadEscapedTableCases("settings/folder_history.tsv")) {
+    SCOPED_TRACE(c.line);
+    const std::string& op = c.in.at(0);
+    const std::string arg = c.in.size() > 1 ? c.in[1] : "";
+    std::vector<std::string> got;
+    if (op == "store") {
+      store.values.clear();
+      for (size_t i = 1; i < c.in.size(); ++i) {
+        const size_t eq = c.in[i].find('=');
+        store.values[c.in[i].substr(0, eq)] = c.in[i].substr(eq + 1);
+      }
+    } else if (op == "fill") {
+      for (int k = 0; k < std::stoi(arg); ++k)
+        store.values[FolderHistory::ItemKey(k)] = "/home/u/f" + std::to_string(k);
+    } else if (op == "load" || op == "choices") {
+      for (int i = 0; i < (op == "load" ? 1 : std::stoi(arg)); ++i) {
+        history = FolderHistory();  // each choice is a new chooser
+        history.Load(store, [&](const std::string& path) { return path != arg; });
+        if (op == "choices") history.Save(store, "/home/u/f" + std::to_string(i));
+      }
+      if (op == "load") got = history.Items();
+    } else if (op == "add" || op == "save") {
+      if (op == "add") got = {history.Add(arg) ? "1" : "0"};
+      if (op == "save") history.Save(store, arg);
+      got.insert(got.end(), history.Items().begin(), history.Items().end());
+    } else if (op == "last" || op == "index") {
+      got = {op == "last" ? history.LastText() : std::to_string(history.IndexOf(arg))};
+    } else if (op == "read") {
+      got = {store.values.count(arg) != 0 ? store.Read(arg) : "<none>"};
+    } else if (op == "size") {
+      got = {std::to_string(store.values.size())};
+    } else {
+      ASSERT_EQ(op, "keys");
+      for (const auto& [key, value] : store.values) got.push_back(key + "=" + value);
     }
-    FolderHistory history;
-    history.Load(store, AnyFolder);
-    EXPECT_EQ(history.Add(c.text), c.added);
-    EXPECT_EQ(history.Items(), c.after);
+    EXPECT_EQ(got, c.out);
   }
-}
-
-TEST(FolderHistory, FiftyOneChoicesKeepFiftyKeys) {
-  MapStore store;
-  for (int i = 0; i < 51; ++i) {
-    FolderHistory history;  // each choice is a new chooser
-    history.Load(store, AnyFolder);
-    history.Save(store, Folder(i));
-  }
-  EXPECT_EQ(store.values.size(), 51u);  // 50 items and the last text
-  EXPECT_EQ(store.Read("Folder0000"), Folder(50));
-  EXPECT_EQ(store.Read("Folder0049"), Folder(1));
-  EXPECT_EQ(store.values.count("Folder0050"), 0u);
-  EXPECT_EQ(store.Read("Folder"), Folder(50));
-}
-
-TEST(FolderHistory, ForeignKeysAreReadToTheLimitAndDeletedUpToTheFirstGap) {
-  MapStore store;
-  for (int i = 0; i < 60; ++i) store.values[FolderHistory::ItemKey(i)] = Folder(i);
-  store.values["Folder0062"] = Folder(62);  // after a gap: not the history's
-  FolderHistory history;
-  history.Load(store, AnyFolder);
-  ASSERT_EQ(history.Items().size(), 50u);
-  EXPECT_EQ(history.Items().back(), Folder(49));
-
-  history.Save(store, "/new");
-  EXPECT_EQ(store.Read("Folder0000"), "/new");
-  EXPECT_EQ(store.Read("Folder0049"), Folder(48));
-  std::set<std::string> keys;
-  for (const auto& [key, value] : store.values) keys.insert(key);
-  for (int i = 50; i < 60; ++i) EXPECT_EQ(keys.count(FolderHistory::ItemKey(i)), 0u) << i;
-  EXPECT_EQ(store.Read("Folder0062"), Folder(62));
-}
-
-TEST(FolderHistory, LoadSkipsGoneFoldersAndStopsAtTheFirstEmptyValue) {
-  MapStore store;
-  store.values = {{"Folder0000", "/a"},
-                  {"Folder0001", "/gone"},
-                  {"Folder0002", "/b"},
-                  {"Folder0004", "/late"},
-                  {"Folder", "/b"}};
-  FolderHistory history;
-  history.Load(store, [](const std::string& path) { return path != "/gone"; });
-  EXPECT_EQ(history.Items(), (Items{"/a", "/b"}));
-  EXPECT_EQ(history.LastText(), "/b");
-  EXPECT_EQ(history.IndexOf("/b"), 1);
-  EXPECT_EQ(history.IndexOf("/B"), -1);
-
-  // Saving writes only what was loaded: the gone folder drops out.
-  history.Save(store, "/b");
-  EXPECT_EQ(store.Read("Folder0000"), "/b");
-  EXPECT_EQ(store.Read("Folder0001"), "/a");
-  EXPECT_EQ(store.Read("Folder0002"), "");
-  EXPECT_EQ(store.Read("Folder0004"), "/late");  // beyond the first gap
-}
-
-TEST(FolderHistory, SavingABlankTextKeepsTheListAndStoresNoLastText) {
-  MapStore store;
-  store.values = {{"Folder0000", "/a"}, {"Folder", "/a"}};
-  FolderHistory history;
-  history.Load(store, AnyFolder);
-  history.Save(store, "  ");
-  EXPECT_EQ(history.Items(), (Items{"/a"}));
-  EXPECT_EQ(store.Read("Folder0000"), "/a");
-  EXPECT_EQ(store.Read("Folder"), "");
 }
 
 }  // namespace
