@@ -26,6 +26,8 @@
 #include "ui/controls/icon_button.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
+#include "ui/properties_dialog.h"
+#include "ui/source_viewer.h"
 
 // The icons live in a static library, whose resources are registered by hand.
 static void RegisterIcons() {
@@ -132,11 +134,12 @@ class MainWindow::QueuedView : public RunView {
 // Which command is not built yet: it shows one plain notice.
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
-      32777, 32778, 32802, 32803,         // folder picks
-      1016,  32792, 32771, 32774, 32775,  // view, properties, find
-      1019,  32786, 1015,  32790, 32772,  // settings, save
-      1031,  32791, 32773, 1017,  32788,  // print, About
-      32793, 32789, 32795,                // manual
+      32777, 32778, 32802, 32803,  // folder picks
+      32775,                       // find
+      1019,  32786, 1015,  32790,  // settings, save
+      32772, 1031,  32791, 32773,  // save, print
+      1017,  32788, 32793, 32789,  // About, manual
+      32795,
   };
   return kPending;
 }
@@ -219,6 +222,10 @@ void MainWindow::BuildControls() {
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { ShowContextMenu(list_->viewport()->mapToGlobal(pos)); });
+  // A double-click on a row views it; one on the empty part of the list
+  // reaches no row and does nothing.
+  connect(list_, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { ViewRow(index.row()); });
 
   for (const FieldSpec& f : kFields) {
     auto* caption = new QLabel(QString::fromUtf8(f.caption), client);
@@ -371,6 +378,16 @@ void MainWindow::RunCommand(int id) {
     case 32773:
       PrintCommand(/*tested=*/false);
       return;
+    case 1016:
+    case 32792:
+      ViewCommand(/*report_missing=*/true);
+      return;
+    case 32771:
+      ViewCommand(/*report_missing=*/false);
+      return;
+    case 32774:
+      PropertiesCommand();
+      return;
     default:
       break;
   }
@@ -379,6 +396,60 @@ void MainWindow::RunCommand(int id) {
 
 void MainWindow::NotBuiltYet() {
   Notice(QStringLiteral("这个功能还没有做好，将在后续版本中提供。"));
+}
+
+// --- View and properties -----------------------------------------------------
+
+SourceFile MainWindow::FileOfRow(const ResultRow& row) const {
+  // TODO(rows): read the row's own path and family once rows carry them.
+  // Until then a file pick's row holds only the name, which lies in the
+  // picked folder, and the family follows the extension.
+  std::string path = row[kName];
+  if (path.find('/') == std::string::npos) {
+    if (handed_over_) {
+      path = std::string(GetDirectoryPart(handed_over_path_)) + path;
+    } else if (file_selected_) {
+      path = file_selection_.directory + path;
+    }
+  }
+  SourceFile file;
+  file.path = Q(path);
+  file.row = row;
+  file.family =
+      SelectClassifier(path, ReadCountableRules(settings_.settings_path, settings_.code_page).lists,
+                       settings_.code_page);
+  file.code_page = settings_.code_page;
+  return file;
+}
+
+void MainWindow::ViewCommand(bool report_missing) {
+  const int row = list_->SelectedRow();
+  if (row < 0) {
+    if (report_missing) Error(QStringLiteral("请先选择查看的文件！"));
+    return;
+  }
+  ViewRow(row);
+}
+
+void MainWindow::ViewRow(int display_row) {
+  if (display_row < 0 || display_row >= list_->RowCount()) return;
+  const SourceFile file = FileOfRow(list_->RowAt(display_row));
+  const bool default_program = IsFlagOn(ReadProfileString(
+      settings_.settings_path, kSectionOther, "ViewDefaultProg", "", 256, settings_.code_page));
+  if (default_program) {
+    desktop_->OpenWithDefaultProgram(file.path);
+  } else {
+    desktop_->ViewSource(this, file);
+  }
+}
+
+void MainWindow::PropertiesCommand() {
+  const int row = list_->SelectedRow();
+  if (row < 0) {
+    Error(QStringLiteral("请先选择查看的文件！"));
+    return;
+  }
+  desktop_->ShowProperties(this, FileOfRow(list_->RowAt(row)));
 }
 
 void MainWindow::SaveCommand(bool tested) {
@@ -730,6 +801,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing never waits for a file to finish: the run is told to stop at once.
   flags_.stop_request = 1;
   controller_->Wait();
+  // The viewers and properties the window opened go with it.
+  for (auto* viewer : findChildren<SourceViewer*>()) viewer->close();
+  for (auto* properties : findChildren<PropertiesDialog*>()) properties->close();
   event->accept();
 }
 

@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "platform/single_instance.h"
+#include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 #include "ui/controls/sort_list.h"
 
@@ -98,20 +99,27 @@ class MainWindowTest : public QObject {
         // The list's menu greys what its state does not allow.
         {"132", "32772", true, kNotBuilt, kNotBuilt},
         {"132", "32773", true, kNotBuilt, ""},
-        {"132", "32771", true, kNotBuilt, kNotBuilt},
-        {"132", "32774", true, kNotBuilt, ""},
+        // View and properties of the selected row ask the desktop, no message.
+        {"132", "32771", true, "", ""},
+        {"132", "32774", true, "", ""},
         {"132", "32775", true, kNotBuilt, kNotBuilt},
     };
     for (const Row& r : rows) {
       QTest::addRow("%s %s%s", r.how, r.id, r.rows ? " with rows" : "")
           << r.how << r.id << r.rows << r.idle << r.counting;
     }
-    for (const char* id : {"1016", "1019", "1017"}) {
+    for (const char* id : {"1019", "1017"}) {
       QTest::addRow("button %s", id) << "button" << id << false << kNotBuilt << kNotBuilt;
     }
-    for (const char* id :
-         {"32792", "32774", "32775", "32786", "32788", "32793", "32789", "32795"}) {
+    for (const char* id : {"32775", "32786", "32788", "32793", "32789", "32795"}) {
       QTest::addRow("menu %s", id) << "menu" << id << false << kNotBuilt << kNotBuilt;
+    }
+    // View and properties with no row selected.
+    const QString no_file = QStringLiteral("错误: 请先选择查看的文件！");
+    QTest::addRow("button 1016") << "button"
+                                 << "1016" << false << no_file << no_file;
+    for (const char* id : {"32792", "32774"}) {
+      QTest::addRow("menu %s", id) << "menu" << id << false << no_file << no_file;
     }
   }
 
@@ -121,7 +129,9 @@ class MainWindowTest : public QObject {
     QFETCH(bool, rows);
     for (bool in_count : {false, true}) {
       ScriptedDialogs dialogs;
+      tv::test::RecordingDesktop desktop;
       MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+      w.SetDesktop(desktop);
       w.show();
       if (rows) {
         w.Results()->AddResultRow(tv::ResultRow{{"a.c", "1", "1", "0", "0", "0.00%"}});
