@@ -34,15 +34,15 @@ const LineClassLook& LookOf(LineClass c) {
 QString FamilyText(LanguageFamily family) {
   switch (family) {
     case LanguageFamily::CFamily:
-      return QStringLiteral("C 系列 (C、C++、Java、C#): // 与 /* */");
+      return QStringLiteral("C 系列 (C、C++、Java、C#)，注释: // 与 /* */");
     case LanguageFamily::Sql:
-      return QStringLiteral("SQL: -- 与 /* */");
+      return QStringLiteral("SQL，注释: -- 与 /* */");
     case LanguageFamily::Pascal:
-      return QStringLiteral("Pascal: //、{ } 与 (* *)");
+      return QStringLiteral("Pascal，注释: //、{ } 与 (* *)");
     case LanguageFamily::Basic:
-      return QStringLiteral("Basic: '");
+      return QStringLiteral("Basic，注释: '");
     case LanguageFamily::Assembly:
-      return QStringLiteral("汇编: ;");
+      return QStringLiteral("汇编，注释: ;");
   }
   return {};
 }
@@ -332,6 +332,10 @@ void SourceViewer::OnText(std::shared_ptr<ShownText> text) {
   }
   view_->SetLines(std::move(text->lines));
   text_ready_ = true;
+  // A short file gets a window no taller than its lines need.
+  const int needed = height() - view_->viewport()->height() +
+                     (ShownLines() + 1) * QFontMetrics(view_->font()).height();
+  if (needed < height()) resize(width(), std::max(needed, 360));
   UpdateStatus();
 }
 
