@@ -4,7 +4,8 @@
 // classifies every line, adds 1 to `total` per line, advances the progress
 // counter when there is one, and adds the file's code, comment and blank
 // lines to the run totals. A file that cannot be opened leaves the tally all
-// zero. A file is always read to its end: no entry looks at a stop request.
+// zero. A file is read to its end unless the options' abort flag is set: no
+// entry looks at a stop request.
 #pragma once
 
 #include <string>
@@ -13,8 +14,6 @@
 #include "engine/tally.h"
 
 namespace tv {
-
-enum class LanguageFamily { CFamily, Sql, Pascal, Basic, Assembly };
 
 void CountCFamilyFile(const std::string& path, FileTally& tally, RunTotals& totals,
                       const CountOptions& options);

@@ -137,13 +137,14 @@ bool SourceLineReader::ReadSourceLine(std::string_view& line) {
   return true;
 }
 
-uint64_t CountFileLines(const std::string& path) {
+uint64_t CountFileLines(const std::string& path, const std::atomic<int>* abort) {
   FileReader file;
   if (!file.Open(path)) return 0;
   constexpr size_t kChunk = 128 * 1024;
   std::unique_ptr<char[]> buffer(new char[kChunk]);
   LineCounter counter;
   for (;;) {
+    if (abort != nullptr && abort->load(std::memory_order_relaxed) != 0) break;
     size_t n = file.Read(buffer.get(), kChunk);
     if (n == 0 || !counter.Add(buffer.get(), n)) break;
   }

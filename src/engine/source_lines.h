@@ -7,6 +7,7 @@
 // be of any length; memory grows only with the longest line.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -45,8 +46,9 @@ class SourceLineReader {
 };
 
 /// The number of lines ReadSourceLine yields for `path`; 0 when the file
-/// cannot be opened.
-uint64_t CountFileLines(const std::string& path);
+/// cannot be opened. `abort` (null: never) is read once per chunk; once it is
+/// non-zero the count ends at once with the lines seen so far.
+uint64_t CountFileLines(const std::string& path, const std::atomic<int>* abort = nullptr);
 
 /// The same count for text in memory.
 uint64_t CountTextLines(std::string_view text);

@@ -8,6 +8,9 @@
 
 namespace tv {
 
+/// The language families, each counted by its own classifier.
+enum class LanguageFamily { CFamily, Sql, Pascal, Basic, Assembly };
+
 /// The counts of one file. A line counted as code and comment is in both, so
 /// code + comment + blank may exceed total.
 struct FileTally {
@@ -39,9 +42,14 @@ struct RunTotals {
 /// progress). The counter is published in batches; a reader on another
 /// thread sees it grow monotonically and reach the exact total at the end of
 /// each file.
+///
+/// `abort` (null: never) is read once per chunk the classifier reads; once it
+/// is non-zero the file's counting ends at once and its tally stays partial.
+/// Only a run that is being thrown away sets it.
 struct CountOptions {
   CodePage code_page = CodePage::Gbk;
   std::atomic<uint64_t>* progress = nullptr;
+  const std::atomic<int>* abort = nullptr;
 };
 
 /// The counting actions a line can receive.

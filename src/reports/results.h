@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/tally.h"
@@ -16,8 +17,22 @@ namespace tv {
 /// Column indexes of a result row.
 enum Column : int { kName = 0, kLines = 1, kCode = 2, kComment = 3, kBlank = 4, kRatio = 5 };
 
-/// The six cell texts of one file, in column order (UTF-8).
-using ResultRow = std::array<std::string, 6>;
+/// The six cell texts of one file, in column order (UTF-8), indexed by
+/// Column. Besides them a row carries, never shown, the file it speaks of:
+/// its full path as given to the counter (whatever the name cell shows) and
+/// the family it was counted with, so that viewing a row opens exactly the
+/// counted file. Rows compare by their six texts.
+struct ResultRow : std::array<std::string, 6> {
+  ResultRow() = default;
+  /// The six texts in column order, with no file attached.
+  ResultRow(std::string name, std::string lines, std::string code, std::string comment,
+            std::string blank, std::string ratio)
+      : std::array<std::string, 6>{std::move(name),    std::move(lines), std::move(code),
+                                   std::move(comment), std::move(blank), std::move(ratio)} {}
+
+  std::string path;
+  LanguageFamily family = LanguageFamily::CFamily;
+};
 
 /// The five summary texts: lines (with the file count), code, comment,
 /// blank and the comment ratio.

@@ -6,6 +6,7 @@
 #include "engine/file_types.h"
 #include "engine/source_lines.h"
 #include "reports/result_texts.h"
+#include "runs/count_ahead.h"
 #include "runs/directory_walker.h"
 #include "runs/project_files.h"
 #include "runs/selection_files.h"
@@ -43,34 +44,6 @@ std::vector<std::string> Gather(const RunRequest& req, const GatherContext& ctx)
   return list.TakePaths();
 }
 
-// Counts every file of the list on several threads; tallies in list order.
-std::vector<FileTally> CountInParallel(const std::vector<std::string>& paths,
-                                       const std::vector<LanguageFamily>& families, CodePage cp,
-                                       std::atomic<uint64_t>& files_done) {
-  std::vector<FileTally> tallies(paths.size());
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    RunTotals ignored;
-    for (size_t i = next.fetch_add(1); i < paths.size(); i = next.fetch_add(1)) {
-      CountFile(families[i], paths[i], tallies[i], ignored, {cp, nullptr});
-      files_done.fetch_add(1, std::memory_order_relaxed);
-    }
-  };
-  unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-  threads = static_cast<unsigned>(std::min<size_t>(threads, paths.size()));
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads; ++t) {
-    try {
-      pool.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads simply take longer
-    }
-  }
-  work();
-  for (std::thread& t : pool) t.join();
-  return tallies;
-}
-
 }  // namespace
 
 bool RowShowsFileNameOnly(SelectionType type) {
@@ -82,6 +55,14 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   const bool walks = req.type == SelectionType::OneDirectory ||
                      req.type == SelectionType::FolderList ||
                      req.type == SelectionType::SelectionFile;
+  // A run whose window goes away ends at once and shows nothing more.
+  auto aborted = [&] { return flags.abort.load(std::memory_order_relaxed) != 0; };
+  auto abort_end = [&] {
+    flags.counting = 0;
+    flags.run_started = 0;
+    return RunOutcome::Aborted;
+  };
+  if (aborted()) return abort_end();
   if (walks) flags.run_finished = 0;
   view.SetSelectionButtonsEnabled(false);
   view.SetStartButtonFace(StartButtonFace::Stop);
@@ -105,7 +86,9 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   ctx.code_page = req.code_page;
   ctx.rules = ReadCountableRules(req.settings_path, req.code_page);
   ctx.stop = &flags.stop_request;
+  ctx.abort = &flags.abort;
   st.run_list = Gather(req, ctx);
+  if (aborted()) return abort_end();
   const size_t n = st.run_list.size();
   st.files_total = n;
 
@@ -120,18 +103,32 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
     return RunOutcome::NothingToCount;
   }
 
-  // The window's progress bar needs the line total before counting starts;
-  // the command line reads every file once and adds the totals up instead.
-  if (!req.command_line) {
+  const bool progress = flags.progress_option != 0 && !req.command_line;
+  const unsigned threads = CountingThreads(n);
+  if (progress) {
+    // Only the progress bar needs the line total before counting starts.
+    // A stop is honoured between files, in list order, as the count does.
+    CountAhead lines(n, threads, [&](size_t i, const std::atomic<int>* halt, FileTally& t) {
+      t.total = CountFileLines(st.run_list[i], halt);
+    });
     for (size_t i = 0; i < n; ++i) {
-      st.totals.lines += CountFileLines(st.run_list[i]);
+      FileTally t;
+      if (!lines.Take(i, flags.abort, t)) return abort_end();
+      st.totals.lines += t.total;
       if (i + 1 < n && flags.stop_request != 0) {
+        lines.Halt();
         early_end();
         return RunOutcome::StoppedEarly;
       }
     }
+  } else if (n > 1 && flags.stop_request != 0) {
+    // Without a pre-count a stop that came before counting (during the walk)
+    // ends the run just as the pre-count would have: no rows, no summary.
+    early_end();
+    return RunOutcome::StoppedEarly;
   }
-  const bool progress = flags.progress_option != 0;
+  // Without a pre-count the line total is not known yet: the bar gets the
+  // range 0 and never moves, and the total becomes the sum of the files'.
   view.SetProgressRange(st.totals.lines, progress);
 
   SetupIniReader reader;
@@ -146,41 +143,50 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   // A file selection under a typed filter fixes one family for every file.
   const std::optional<LanguageFamily> typed =
       file_list ? FamilyOfFileType(req.file_type_filter) : std::nullopt;
-  const bool fixed = typed.has_value();
-  const LanguageFamily fixed_family = typed.value_or(LanguageFamily::CFamily);
-  auto family_of = [&](const std::string& path) {
-    return fixed ? fixed_family : SelectClassifier(path, lists, req.code_page);
-  };
-  auto row_for = [&](const std::string& path, const FileTally& tally) {
-    std::string name = RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path;
-    return MakeResultRow(std::move(name), tally, per_file_percent);
-  };
+  std::vector<LanguageFamily> families;
+  families.reserve(n);
+  for (const std::string& path : st.run_list) {
+    families.push_back(typed ? *typed : SelectClassifier(path, lists, req.code_page));
+  }
 
+  if (aborted()) return abort_end();
+  // Workers count ahead; the rows are taken strictly in list order, and a
+  // stop drops whatever was counted beyond the last row taken.
   size_t counted = 0;
-  if (req.command_line) {
-    std::vector<LanguageFamily> families;
-    families.reserve(n);
-    for (const std::string& path : st.run_list) families.push_back(family_of(path));
-    std::vector<FileTally> tallies =
-        CountInParallel(st.run_list, families, req.code_page, st.files_done);
-    st.results.rows.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-      st.totals.Add(tallies[i]);
-      st.totals.lines += tallies[i].total;
-      st.results.rows.push_back(row_for(st.run_list[i], tallies[i]));
-    }
-    counted = n;
-  } else {
-    const CountOptions options{req.code_page, progress ? &st.progress_lines : nullptr};
+  {
+    CountAhead files(n, threads, [&](size_t i, const std::atomic<int>* halt, FileTally& t) {
+      RunTotals unused;  // the run adds each tally when it takes the row
+      // Files counted ahead do not move the bar: it follows the accepted ones.
+      const CountOptions options{req.code_page, nullptr, halt};
+      CountFile(families[i], st.run_list[i], t, unused, options);
+    });
     for (size_t i = 0; i < n; ++i) {
       FileTally tally;
-      CountFile(family_of(st.run_list[i]), st.run_list[i], tally, st.totals, options);
-      view.AddRow(row_for(st.run_list[i], tally));
+      if (!files.Take(i, flags.abort, tally)) return abort_end();
+      st.totals.Add(tally);
+      if (progress) {
+        st.progress_lines.fetch_add(tally.total, std::memory_order_relaxed);
+      } else {
+        st.totals.lines += tally.total;
+      }
+      const std::string& path = st.run_list[i];
+      ResultRow row =
+          MakeResultRow(RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path,
+                        tally, per_file_percent);
+      row.path = path;
+      row.family = families[i];
+      if (req.command_line) {
+        st.results.rows.push_back(std::move(row));
+      } else {
+        view.AddRow(row);
+      }
       ++counted;
       st.files_done.fetch_add(1, std::memory_order_relaxed);
+      if (req.after_file) req.after_file(counted);
       if (flags.stop_request != 0) break;
     }
-  }
+  }  // files counted ahead of a stop end here, at their next chunk
+  if (aborted()) return abort_end();
 
   const bool stopped = counted < n;
   SummaryTexts summary = MakeSummaryTexts(
@@ -207,7 +213,14 @@ void RunController::Wait() {
   if (worker_.joinable()) worker_.join();
 }
 
+void RunController::Abort() {
+  flags_.abort = 1;
+  flags_.stop_request = 1;
+  Wait();
+}
+
 bool RunController::StartRun(RunRequest request, std::function<void(RunOutcome)> done) {
+  if (flags_.abort != 0) return false;  // the window is going away
   if (flags_.run_started != 0) {
     flags_.stop_request = 1;
     return false;

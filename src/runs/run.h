@@ -28,6 +28,9 @@ struct RunFlags {
   std::atomic<int> stop_request{0};
   std::atomic<int> run_finished{0};
   std::atomic<int> progress_option{0};
+  /// Set only when the window closes: the run ends at once, even inside a
+  /// file, and makes no further view call. Never cleared.
+  std::atomic<int> abort{0};
 };
 
 /// The start button's two faces.
@@ -72,12 +75,15 @@ struct RunRequest {
   /// FileList: the prepared list, and the file type that fixes the family.
   std::vector<std::string> file_list;
   int file_type_filter = 0;
-  /// The command-line form: no buttons, captions or progress; the results
-  /// go to BatchResults only; every file is read once (no pre-count) and may
-  /// be counted on several threads.
+  /// The command-line form: no buttons, captions or progress (and so no
+  /// pre-count); the rows go to BatchResults only.
   bool command_line = false;
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
+  /// Called on the run thread after each accepted file, before the stop
+  /// request is looked at, with the number of files accepted so far: tests
+  /// hold a run at a known file here.
+  std::function<void(size_t accepted)> after_file;
 };
 
 /// How a run ended.
@@ -85,7 +91,8 @@ enum class RunOutcome {
   Completed,       // every file counted, summary written
   Stopped,         // the count was left early; rows of the counted files remain
   NothingToCount,  // the gathered list was empty
-  StoppedEarly,    // stopped during the pre-count: no rows, no summary
+  StoppedEarly,    // stopped before the first row: no rows, no summary
+  Aborted,         // the abort flag was seen: the run ended without a further view call
 };
 
 /// What a run leaves behind.
@@ -93,15 +100,27 @@ struct RunState {
   std::vector<std::string> run_list;
   BatchResults results;
   RunTotals totals;
-  /// Lines counted so far, for the window's progress bar (read on a timer).
+  /// Lines counted so far, for the window's progress bar (read on a timer);
+  /// only with the progress option. It grows by each file's lines as the
+  /// file's row is taken, so it never runs ahead of the rows shown.
   std::atomic<uint64_t> progress_lines{0};
-  /// Files counted so far, for the command line's progress indicator.
+  /// Rows taken so far, for the command line's progress indicator.
   std::atomic<uint64_t> files_done{0};
   /// Files gathered so far (known once gathering ends).
   std::atomic<uint64_t> files_total{0};
 };
 
 /// Runs one counting run to its end on the calling thread: the worker.
+///
+/// Files are counted on several threads a few files ahead of the row shown
+/// next; rows, totals and `files_done` follow strictly in list order, and the
+/// stop request is read after each row, so a stop leaves exactly the rows
+/// that match the summary; the first file always gets its row. With the
+/// progress option on, the files' lines are counted first (on several
+/// threads too) to size the progress bar, and a stop then ends the run with
+/// no rows (StoppedEarly). With it off the bar gets range 0, the line total
+/// is the sum of the files' totals, and a stop requested before the count
+/// with more than one file gathered ends the run the same way.
 RunOutcome ExecuteRun(const RunRequest& request, RunFlags& flags, RunState& state, RunView& view);
 
 /// The name cell of a row: the file name in file-selection runs, the full
@@ -114,13 +133,20 @@ class RunController {
  public:
   RunController(RunFlags& flags, RunState& state, RunView& view)
       : flags_(flags), state_(state), view_(view) {}
+  /// Waits for the current worker.
   ~RunController();
 
   /// Starts `request` on a new worker, or turns the call into a stop request
-  /// when a run was already started. True when a worker was created.
+  /// when a run was already started. True when a worker was created. `done`
+  /// runs on the worker after the run, also after an abort. No run starts
+  /// once Abort was called.
   bool StartRun(RunRequest request, std::function<void(RunOutcome)> done = {});
   /// Waits for the current worker, if any.
   void Wait();
+  /// For a window that closes: sets the abort flag and the stop request, then
+  /// waits for the worker, which ends promptly, even inside a large file.
+  /// Afterwards the worker no longer touches the flags, the state or the view.
+  void Abort();
 
  private:
   RunFlags& flags_;

@@ -14,15 +14,19 @@ namespace tv {
 using StopFlag = std::atomic<int>;
 
 /// What every gatherer shares: the settings path, the code page, the rules
-/// of the countable-file test (read once per gathering) and the stop request.
+/// of the countable-file test (read once per gathering), the stop request
+/// and the abort flag of a run that is being thrown away; gathering ends
+/// early on either.
 struct GatherContext {
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
   CountableRules rules;
   const StopFlag* stop = nullptr;
+  const StopFlag* abort = nullptr;
 
   bool StopRequested() const {
-    return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
+    return (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) ||
+           (abort != nullptr && abort->load(std::memory_order_relaxed) != 0);
   }
 };
 

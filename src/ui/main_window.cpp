@@ -169,8 +169,9 @@ MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* paren
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  // The worker must be gone before the state it writes goes away.
-  flags_.stop_request = 1;
+  // The worker must be gone before the state it writes goes away; the abort
+  // cuts the file in hand short, so this never waits for a large file.
+  controller_->Abort();
   controller_.reset();
 }
 
@@ -401,23 +402,10 @@ void MainWindow::NotBuiltYet() {
 // --- View and properties -----------------------------------------------------
 
 SourceFile MainWindow::FileOfRow(const ResultRow& row) const {
-  // TODO(rows): read the row's own path and family once rows carry them.
-  // Until then a file pick's row holds only the name, which lies in the
-  // picked folder, and the family follows the extension.
-  std::string path = row[kName];
-  if (path.find('/') == std::string::npos) {
-    if (handed_over_) {
-      path = std::string(GetDirectoryPart(handed_over_path_)) + path;
-    } else if (file_selected_) {
-      path = file_selection_.directory + path;
-    }
-  }
   SourceFile file;
-  file.path = Q(path);
+  file.path = Q(row.path);
   file.row = row;
-  file.family =
-      SelectClassifier(path, ReadCountableRules(settings_.settings_path, settings_.code_page).lists,
-                       settings_.code_page);
+  file.family = row.family;
   file.code_page = settings_.code_page;
   return file;
 }
@@ -644,6 +632,7 @@ void MainWindow::StartSelectionFile() {
 }
 
 bool MainWindow::Launch(RunRequest request) {
+  request.after_file = run_gate_;
   if (!controller_->StartRun(std::move(request))) {
     // A worker that cannot start leaves the window idle and says why.
     Error(QStringLiteral("无法启动统计线程，请关闭一些程序后再试。"));
@@ -798,9 +787,8 @@ void MainWindow::OnRefreshCursor() {
 // --- Window events -------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // Closing never waits for a file to finish: the run is told to stop at once.
-  flags_.stop_request = 1;
-  controller_->Wait();
+  // Closing ends the run at once, even in the middle of a large file.
+  controller_->Abort();
   // The viewers and properties the window opened go with it.
   for (auto* viewer : findChildren<SourceViewer*>()) viewer->close();
   for (auto* properties : findChildren<PropertiesDialog*>()) properties->close();

@@ -81,6 +81,8 @@ class MainWindow : public QMainWindow {
   int BarValue() const;
   /// Waits until the current run's worker has ended (tests).
   void WaitForRun() { controller_->Wait(); }
+  /// Given to every run: called on its thread after each accepted file (tests).
+  void SetRunGate(std::function<void(size_t)> gate) { run_gate_ = std::move(gate); }
 
   /// The commands that answer "not built yet".
   static const std::vector<int>& PendingCommands();
@@ -167,6 +169,7 @@ class MainWindow : public QMainWindow {
   bool progress_stepping_ = false;
   QTimer* progress_timer_ = nullptr;
   int off_thread_calls_ = 0;
+  std::function<void(size_t)> run_gate_;
   bool waiting_cursor_ = false;
 
   QLineEdit* edit_ = nullptr;

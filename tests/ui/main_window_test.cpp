@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <fstream>
+#include <future>
 
 #include "platform/single_instance.h"
 #include "support/recording_desktop.h"
@@ -134,7 +135,7 @@ class MainWindowTest : public QObject {
       w.SetDesktop(desktop);
       w.show();
       if (rows) {
-        w.Results()->AddResultRow(tv::ResultRow{{"a.c", "1", "1", "0", "0", "0.00%"}});
+        w.Results()->AddResultRow(tv::ResultRow("a.c", "1", "1", "0", "0", "0.00%"));
         w.findChild<QLineEdit*>(QStringLiteral("1000"))->setText(QStringLiteral("a.c"));
       }
       if (how == QLatin1String("132")) w.Results()->SelectRow(0);
@@ -197,6 +198,51 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("1008"))->text(),
                  QStringLiteral("%1 (共%2个文件)").arg(2 * c.rows).arg(c.rows));
       }
+    }
+  }
+
+  void aRunHeldAtItsSecondFileShowsProgressAndStopsOnTheSecondPress() {
+    for (const char* progress : {"1", "0"}) {
+      QTemporaryDir tree;
+      for (const char* f : {"a.c", "b.c", "c.c", "d.c"}) Write(tree.filePath(f), "int x;\n\n");
+      Write(Settings(), (std::string("[OTHER]\r\nShowProcPercent=") + progress + "\r\n").c_str());
+      ScriptedDialogs dialogs;
+      MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+      w.show();
+      std::promise<void> reached, go_on;
+      std::shared_future<void> released = go_on.get_future().share();
+      struct Release {  // whatever happens, the held run goes on before the window goes
+        std::promise<void>& go_on;
+        bool done = false;
+        ~Release() {
+          if (!done) go_on.set_value();
+        }
+      } release{go_on};
+      w.SetRunGate([&](size_t accepted) {
+        if (accepted == 2) {
+          reached.set_value();
+          released.wait();
+        }
+      });
+      w.HandOverPath(tree.path());
+      reached.get_future().wait();  // the run holds after its second file
+      QTRY_COMPARE(w.Results()->RowCount(), 2);
+      QTest::qWait(120);  // a few ticks of the bar's timer
+      const int bar = w.BarValue();
+      if (*progress == '1') {
+        QVERIFY2(bar > 0 && bar < 10000, qPrintable(QString::number(bar)));
+      } else {
+        QCOMPARE(bar, 0);
+      }
+      w.RunCommand(1006);  // the second press stops the run
+      QVERIFY(w.Flags().stop_request != 0);
+      release.done = true;
+      go_on.set_value();
+      QTRY_COMPARE(w.cursor().shape(), Qt::ArrowCursor);
+      QCOMPARE(w.Results()->RowCount(), 2);
+      QCOMPARE(w.findChild<QLabel*>(QStringLiteral("1008"))->text(), QStringLiteral("用户中断"));
+      QCOMPARE(w.BarValue(), *progress == '1' ? 10000 : 0);
+      QVERIFY(dialogs.calls.empty());
     }
   }
 
