@@ -94,6 +94,8 @@ class ViewerTest : public QObject {
         {"selection file", "double-click", nullptr, "view"},
         {"selection file", "32774", "1", "properties"},
         {"pick", "32774", nullptr, "properties"},
+        {"group member", "1016", nullptr, "view"},
+        {"group member", "32774", nullptr, "properties"},
     };
     for (const Row& r : rows) {
       QTest::addRow("%s %s %s", r.selection, r.how, r.setting ? r.setting : "missing")
@@ -120,26 +122,44 @@ class ViewerTest : public QObject {
     MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
     w.SetDesktop(desktop);
     w.show();
+    // The file each kind of selection should open, and its family.
+    QString file = picked;
+    tv::LanguageFamily family = tv::LanguageFamily::CFamily;
     if (selection == QLatin1String("pick")) {
       dialogs.answers.push_back({true, {picked}, 3});  // C/C++ source files
       w.RunCommand(1012);
+    } else if (selection == QLatin1String("group member")) {
+      // A member of a project of the group, in a subfolder: its row shows
+      // only the name.
+      const QString vb = QStringLiteral(TV_SOURCE_DIR "/examples/projects/vb/");
+      dialogs.answers.push_back({true, {vb + QStringLiteral("group.vbg")}, 7});
+      w.RunCommand(1012);
+      file = vb + QStringLiteral("sub/Tools.bas");
+      family = tv::LanguageFamily::Basic;
     } else {
       const QString list = tree.filePath(QStringLiteral("list.ini"));
       Write(list, "[Selected Files]\r\nTotalFileNum=1\r\nFile1=" + listed.toStdString() + "\r\n");
       dialogs.answers.push_back({true, {list}, 0});
       w.RunCommand(32796);
+      file = listed;
     }
     w.RunCommand(1006);
     WaitForRun(w);
-    QCOMPARE(w.Results()->RowCount(), 1);
-    w.Results()->SelectRow(0);
-    Trigger(w, how, 0);
-    const QString file = selection == QLatin1String("pick") ? picked : listed;
+    int row = -1;
+    for (int i = 0; i < w.Results()->RowCount(); ++i) {
+      if (QString::fromStdString(w.Results()->RowAt(i)[tv::kName])
+              .endsWith(QFileInfo(file).fileName())) {
+        row = i;
+      }
+    }
+    QVERIFY(row >= 0);
+    w.Results()->SelectRow(row);
+    Trigger(w, how, row);
     QCOMPARE(desktop.Last(), expected + QLatin1Char(' ') + file);
     QCOMPARE(desktop.calls.size(), size_t{1});
     if (expected != QLatin1String("open")) {
-      QCOMPARE(desktop.calls.back().file.row, w.Results()->RowAt(0));
-      QCOMPARE(desktop.calls.back().file.family, tv::LanguageFamily::CFamily);
+      QCOMPARE(desktop.calls.back().file.row, w.Results()->RowAt(row));
+      QCOMPARE(desktop.calls.back().file.family, family);
     }
     QCOMPARE(dialogs.Last(), QStringLiteral("open: ") + dialogs.calls.back().text);
   }
@@ -164,7 +184,7 @@ class ViewerTest : public QObject {
     MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
     w.SetDesktop(desktop);
     w.show();
-    w.Results()->AddResultRow(tv::ResultRow{{"/x/a.c", "1", "1", "0", "0", "0.00%"}});
+    w.Results()->AddResultRow(tv::ResultRow("/x/a.c", "1", "1", "0", "0", "0.00%"));
     QCOMPARE(w.Results()->SelectedRow(), -1);
     Trigger(w, how, -1);
     QCOMPARE(dialogs.Last(), message);
@@ -196,7 +216,7 @@ class ViewerTest : public QObject {
     const QString path = examples + QLatin1Char('/') + file;
     int row = -1;
     for (int i = 0; i < w.Results()->RowCount(); ++i) {
-      if (QString::fromStdString(w.Results()->RowAt(i)[tv::kName]) == path) row = i;
+      if (QString::fromStdString(w.Results()->RowAt(i).path) == path) row = i;
     }
     QVERIFY2(row >= 0, qPrintable(path));
     w.Results()->SelectRow(row);
@@ -312,7 +332,9 @@ class ViewerTest : public QObject {
     MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
     w.show();
     for (const QString& path : {a, b}) {
-      w.Results()->AddResultRow(tv::ResultRow{{path.toStdString(), "1", "1", "0", "0", "0.00%"}});
+      tv::ResultRow row(path.toStdString(), "1", "1", "0", "0", "0.00%");
+      row.path = path.toStdString();
+      w.Results()->AddResultRow(row);
     }
     for (int row : {0, 1}) {
       w.Results()->SelectRow(row);

@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     const QString path = examples + QLatin1Char('/') + QString::fromUtf8(sample.file);
     int row = -1;
     for (int i = 0; i < window.Results()->RowCount(); ++i) {
-      if (QString::fromStdString(window.Results()->RowAt(i)[tv::kName]) == path) row = i;
+      if (QString::fromStdString(window.Results()->RowAt(i).path) == path) row = i;
     }
     if (row < 0) {
       std::fprintf(stderr, "screenshots: no row for %s\n", qPrintable(path));
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
   {
     tv::SourceFile file;
     file.row = window.Results()->RowAt(window.Results()->SelectedRow());
-    file.path = QString::fromStdString(file.row[tv::kName]);
+    file.path = QString::fromStdString(file.row.path);
     tv::PropertiesDialog properties(file, &window);
     properties.show();
     if (!QTest::qWaitForWindowExposed(&properties)) ++g_failures;
