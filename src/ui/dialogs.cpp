@@ -5,11 +5,14 @@
 #include <QMessageBox>
 #include <QTreeView>
 
+#include "ui/controls/folder_chooser.h"
+
 namespace tv {
 
 void QtDialogs::Message(QWidget* parent, MessageIcon icon, const QString& caption,
                         const QString& text) {
-  QMessageBox::Icon qt_icon = QMessageBox::Information;
+  QMessageBox::Icon qt_icon = QMessageBox::NoIcon;
+  if (icon == MessageIcon::Information) qt_icon = QMessageBox::Information;
   if (icon == MessageIcon::Warning) qt_icon = QMessageBox::Warning;
   if (icon == MessageIcon::Stop) qt_icon = QMessageBox::Critical;
   QMessageBox box(qt_icon, caption, text, QMessageBox::Ok, parent);
@@ -41,6 +44,12 @@ OpenFileAnswer QtDialogs::OpenFiles(QWidget* parent, const OpenFileRequest& requ
   answer.filter =
       std::max(0, static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())));
   return answer;
+}
+
+QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
+                                const QString& initial_folder) {
+  FolderChooserDialog dialog(parent, *this, title, initial_folder);
+  return dialog.exec() == QDialog::Accepted ? dialog.ChosenFolder() : QString();
 }
 
 }  // namespace tv

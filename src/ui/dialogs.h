@@ -10,7 +10,8 @@ class QWidget;
 
 namespace tv {
 
-enum class MessageIcon { Information, Warning, Stop };
+/// The icon of a message box; None shows a plain one.
+enum class MessageIcon { None, Information, Warning, Stop };
 
 /// An open-file dialog: title, filters in Qt's form ("Name (*.a *.b)"),
 /// the filter shown first (0-based), the first folder, one or several files.
@@ -34,14 +35,21 @@ class Dialogs {
   virtual void Message(QWidget* parent, MessageIcon icon, const QString& caption,
                        const QString& text) = 0;
   virtual OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) = 0;
+  /// A folder chooser with a title, opened at `initial_folder`: the chosen
+  /// folder's absolute path, or "" when it was cancelled.
+  virtual QString ChooseFolder(QWidget* parent, const QString& title,
+                               const QString& initial_folder) = 0;
 };
 
-/// Real dialogs: QMessageBox and Qt's own QFileDialog.
+/// Real dialogs: QMessageBox, Qt's own QFileDialog and the folder chooser
+/// with its per-user history.
 class QtDialogs : public Dialogs {
  public:
   void Message(QWidget* parent, MessageIcon icon, const QString& caption,
                const QString& text) override;
   OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
+  QString ChooseFolder(QWidget* parent, const QString& title,
+                       const QString& initial_folder) override;
 };
 
 }  // namespace tv

@@ -26,6 +26,7 @@
 #include "ui/controls/icon_button.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
+#include "ui/find_dialog.h"
 #include "ui/properties_dialog.h"
 #include "ui/source_viewer.h"
 
@@ -134,12 +135,10 @@ class MainWindow::QueuedView : public RunView {
 // Which command is not built yet: it shows one plain notice.
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
-      32777, 32778, 32802, 32803,  // folder picks
-      32775,                       // find
-      1019,  32786, 1015,  32790,  // settings, save
-      32772, 1031,  32791, 32773,  // save, print
-      1017,  32788, 32793, 32789,  // About, manual
-      32795,
+      32778, 32803,                       // the folder tree
+      1019,  32786, 1015,  32790, 32772,  // settings, save
+      1031,  32791, 32773, 1017,  32788,  // print, About
+      32793, 32789, 32795,                // manual
   };
   return kPending;
 }
@@ -360,11 +359,17 @@ void MainWindow::RunCommand(int id) {
       close();
       return;
     case 32777:
-    case 32778:
     case 32802:
+      if (Guard(QStringLiteral("请统计完后再选择新的目录！"))) return;
+      SingleDirectoryCommand();
+      return;
+    case 32778:
     case 32803:
       if (Guard(QStringLiteral("请统计完后再选择新的目录！"))) return;
       break;
+    case 32775:
+      FindCommand();
+      return;
     case 1015:
     case 32790:
       SaveCommand(/*tested=*/true);
@@ -553,6 +558,42 @@ void MainWindow::SelectionFileCommand() {
   single_directory_ = false;
   selection_file_flag_ = true;
   FlushHandOver();
+}
+
+void MainWindow::SingleDirectoryCommand() {
+  const QString initial =
+      Q(ReadRememberedPath(settings_.settings_path, "Path2", settings_.code_page));
+  const QString chosen = dialogs_.ChooseFolder(this, QStringLiteral("选择目录:"), initial);
+  // A cancelled chooser, like a refused root below, keeps the previous
+  // selection whole, its single-directory flag included.
+  if (chosen.isEmpty()) {
+    FlushHandOver();
+    return;
+  }
+  if (QDir::cleanPath(chosen) == QLatin1String("/")) {
+    Error(QStringLiteral("请选择一个文件目录而不是盘符！"));
+    return;
+  }
+  chosen_directory_ = S(chosen);
+  ResetResultsDisplay();
+  buttons_[1006]->setEnabled(true);
+  file_selected_ = false;
+  directory_selected_ = true;
+  handed_over_ = false;
+  selection_file_flag_ = false;
+  single_directory_ = true;
+  edit_->setText(chosen);
+  edit_->setCursorPosition(0);
+  FlushHandOver();
+}
+
+void MainWindow::FindCommand() {
+  // Modal for the whole program, without a nested event loop: the command
+  // returns at once, and a hand-over waits until the dialog has closed.
+  auto* dialog = new FindDialog(list_, dialogs_, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::ApplicationModal);
+  dialog->show();
 }
 
 // --- Starting and stopping ---------------------------------------------------

@@ -105,6 +105,8 @@ class MainWindow : public QMainWindow {
   void StartCommand();
   void FileSelectionCommand(bool guarded);
   void SelectionFileCommand();
+  void SingleDirectoryCommand();
+  void FindCommand();
   void SaveCommand(bool tested);
   void PrintCommand(bool tested);
   void NotBuiltYet();

@@ -18,6 +18,7 @@ namespace {
 using test::SheetLine;
 using ::testing::ElementsAreArray;
 using Lines = std::vector<std::string>;
+using namespace std::string_view_literals;
 
 // Texts long enough to spread the shared strings over many continuation
 // records, in both one-byte and two-byte form, with surrogate pairs and
@@ -46,6 +47,13 @@ TEST(XlsWorkbookTest, LongAndVariedTextsSurviveContinuation) {
   test::TempDir dir;
   ASSERT_TRUE(WriteFileAtomically(dir / "w.xls", BuildXlsWorkbook({t}, strings), nullptr));
   EXPECT_THAT(test::ReadXls(dir / "w.xls"), ElementsAreArray(lines));
+  // A text of one-byte characters up to U+00FF takes a byte a character; the
+  // string table's head counts 407 text cells and 407 texts; the cells' format
+  // (the one XF of type 1) is a cell format, child of the Normal style.
+  const std::string bytes = test::ReadFile(dir / "w.xls");
+  EXPECT_NE(bytes.find(std::string(100, 'h') + "\xFF"), std::string::npos);
+  EXPECT_NE(bytes.find("\x97\x01\0\0\x97\x01\0\0"sv), std::string::npos);
+  EXPECT_NE(bytes.find("\xE0\0\x14\0\0\0\0\0\x01\0"sv), std::string::npos);
 }
 
 const std::string kHeader =

@@ -182,7 +182,7 @@ TEST_F(GatherTest, UnreadableFoldersAddNothing) {
 
 TEST(ParseCountTest, FollowsCDecimalConversion) {
   const std::pair<const char*, long long> cases[] = {
-      {"12", 12}, {" \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
+      {"12", 12}, {"\r \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
   for (const auto& [text, count] : cases) EXPECT_EQ(ParseCount(text), count) << text;
 }
 

@@ -18,9 +18,11 @@
 #include <future>
 
 #include "platform/single_instance.h"
+#include "runs/selection_files.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 #include "ui/controls/sort_list.h"
+#include "ui/find_dialog.h"
 
 using tv::MainWindow;
 using tv::test::ScriptedDialogs;
@@ -74,20 +76,23 @@ class MainWindowTest : public QObject {
     QTest::addColumn<bool>("rows");
     QTest::addColumn<QString>("idle");
     QTest::addColumn<QString>("counting");
+    QTest::addColumn<bool>("finds");  // the find dialog opens, in both states
     const QString dirs = QStringLiteral("提示: 请统计完后再选择新的目录！");
     const QString no_selection = QStringLiteral("错误: 请先选择统计文件名或文件目录！");
+    const QString chooser = QStringLiteral("folder: 选择目录:");
     struct Row {
       const char* how;
       const char* id;
       bool rows;
       QString idle, counting;
+      bool finds = false;
     } rows[] = {
         {"menu", "32776", false, "open: 请选择文件类型和文件名",
          "提示: 请统计完后再选择新的文件！"},
         {"button", "1012", false, "open: 请选择文件类型和文件名", "open: 请选择文件类型和文件名"},
-        {"menu", "32777", false, kNotBuilt, dirs},
+        {"menu", "32777", false, chooser, dirs},
         {"menu", "32778", false, kNotBuilt, dirs},
-        {"219", "32802", false, kNotBuilt, dirs},
+        {"219", "32802", false, chooser, dirs},
         {"219", "32803", false, kNotBuilt, dirs},
         {"menu", "32796", false, "open: 请选择配置文件", "提示: 请统计完后再执行新的操作！"},
         {"button", "1006", false, no_selection, no_selection},
@@ -103,24 +108,25 @@ class MainWindowTest : public QObject {
         // View and properties of the selected row ask the desktop, no message.
         {"132", "32771", true, "", ""},
         {"132", "32774", true, "", ""},
-        {"132", "32775", true, kNotBuilt, kNotBuilt},
+        {"132", "32775", true, "", "", true},
+        {"menu", "32775", false, "", "", true},
     };
     for (const Row& r : rows) {
       QTest::addRow("%s %s%s", r.how, r.id, r.rows ? " with rows" : "")
-          << r.how << r.id << r.rows << r.idle << r.counting;
+          << r.how << r.id << r.rows << r.idle << r.counting << r.finds;
     }
     for (const char* id : {"1019", "1017"}) {
-      QTest::addRow("button %s", id) << "button" << id << false << kNotBuilt << kNotBuilt;
+      QTest::addRow("button %s", id) << "button" << id << false << kNotBuilt << kNotBuilt << false;
     }
-    for (const char* id : {"32775", "32786", "32788", "32793", "32789", "32795"}) {
-      QTest::addRow("menu %s", id) << "menu" << id << false << kNotBuilt << kNotBuilt;
+    for (const char* id : {"32786", "32788", "32793", "32789", "32795"}) {
+      QTest::addRow("menu %s", id) << "menu" << id << false << kNotBuilt << kNotBuilt << false;
     }
     // View and properties with no row selected.
     const QString no_file = QStringLiteral("错误: 请先选择查看的文件！");
     QTest::addRow("button 1016") << "button"
-                                 << "1016" << false << no_file << no_file;
+                                 << "1016" << false << no_file << no_file << false;
     for (const char* id : {"32792", "32774"}) {
-      QTest::addRow("menu %s", id) << "menu" << id << false << no_file << no_file;
+      QTest::addRow("menu %s", id) << "menu" << id << false << no_file << no_file << false;
     }
   }
 
@@ -145,7 +151,80 @@ class MainWindowTest : public QObject {
       QFETCH(QString, counting);
       QCOMPARE(dialogs.Last(), in_count ? counting : idle);
       QCOMPARE(dialogs.calls.size(), dialogs.Last().isEmpty() ? size_t{0} : size_t{1});
+      QFETCH(bool, finds);
+      auto* find = w.findChild<tv::FindDialog*>(QStringLiteral("196"));
+      QCOMPARE(find != nullptr && find->isVisible() && find->isModal(), finds);
+      if (find != nullptr) find->close();
     }
+  }
+
+  // The single-directory command after an earlier single-directory pick of
+  // folder "a" (one file): the chooser's answer, then what start counts. A
+  // saved folder list ("c", three files) is what a lost single-directory
+  // flag would count instead.
+  void singleDirectory_data() {
+    QTest::addColumn<QString>("answer");  // "" cancels the chooser
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");  // the folder edit 1000 shows afterwards
+    QTest::addColumn<int>("rows");       // the files the start then counts
+    const QString root = QStringLiteral("错误: 请选择一个文件目录而不是盘符！");
+    QTest::newRow("another folder") << "b"
+                                    << ""
+                                    << "b" << 2;
+    QTest::newRow("cancelled") << ""
+                               << ""
+                               << "a" << 1;
+    QTest::newRow("the root refused") << "/" << root << "a" << 1;
+    QTest::newRow("the root spelt longer") << "//" << root << "a" << 1;
+  }
+
+  void singleDirectory() {
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QFETCH(int, rows);
+    QTemporaryDir tree;
+    for (const char* f : {"a/1.c", "b/1.c", "b/2.c", "c/1.c", "c/2.c", "c/3.c"}) {
+      Write(tree.filePath(QString::fromLatin1(f)), "int x;\n");
+    }
+    auto in_tree = [&](const QString& name) {
+      return name.isEmpty() || name.startsWith(QLatin1Char('/')) ? name : tree.filePath(name);
+    };
+    Write(Settings(), "[CURRENT PATH]\r\nPath2=/remembered/folder\r\n");
+    ScriptedDialogs dialogs;
+    MainWindow w({Settings().toStdString(), tv::CodePage::Gbk}, dialogs);
+    w.show();
+    QVERIFY(tv::WriteFolderList(Settings().toStdString(), {tree.filePath("c").toStdString()},
+                                tv::CodePage::Gbk));
+    auto* edit = w.findChild<QLineEdit*>(QStringLiteral("1000"));
+    auto* start = w.findChild<QAbstractButton*>(QStringLiteral("1006"));
+    dialogs.folders = {tree.filePath("a"), in_tree(answer)};
+    w.RunCommand(32777);
+    QCOMPARE(dialogs.calls.back().request.initial_folder, QStringLiteral("/remembered/folder"));
+    QCOMPARE(edit->text(), tree.filePath("a"));
+    QVERIFY(start->isEnabled());
+    // Rows of an earlier run go only when a folder is accepted.
+    w.Results()->AddResultRow(tv::ResultRow("old.c", "1", "1", "0", "0", "0.00%"));
+    dialogs.calls.clear();
+    w.RunCommand(32802);
+    QCOMPARE(dialogs.calls.front().caption, QStringLiteral("folder"));
+    QCOMPARE(dialogs.calls.size(), message.isEmpty() ? size_t{1} : size_t{2});
+    if (!message.isEmpty()) {
+      QCOMPARE(dialogs.Last(), message);
+      QCOMPARE(dialogs.calls.back().icon, tv::MessageIcon::Stop);
+    }
+    QCOMPARE(edit->text(), in_tree(shown));
+    QCOMPARE(w.Results()->RowCount(), shown == QLatin1String("a") ? 1 : 0);
+    w.RunCommand(1006);
+    QVERIFY(w.IsRunStarted());
+    w.WaitForRun();
+    // The totals appear when the run's last queued calls have arrived.
+    QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("1008"))->text(),
+                 QStringLiteral("%1 (共%1个文件)").arg(rows));
+    QCOMPARE(w.Results()->RowCount(), rows);
+    std::ifstream settings(Settings().toStdString());
+    const std::string text((std::istreambuf_iterator<char>(settings)), {});
+    QVERIFY2(text.find("Path2=" + in_tree(shown).toStdString()) != std::string::npos, text.c_str());
   }
 
   void emptyListMenuOffersOnlySaving() {

@@ -3,7 +3,9 @@
 //   tallyvane_screenshots OUTDIR EXAMPLES_DIR
 // Exit status 1 when a picture is blank or a step did not happen.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -13,14 +15,18 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 
 #include "platform/codepage.h"
+#include "ui/controls/folder_chooser.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialogs.h"
+#include "ui/find_dialog.h"
 #include "ui/main_window.h"
 #include "ui/properties_dialog.h"
 #include "ui/source_viewer.h"
@@ -30,10 +36,8 @@ namespace {
 QString g_out;
 int g_failures = 0;
 
-// Saves `widget` as OUTDIR/NAME; a picture of one colour is a failure.
-void Save(QWidget* widget, const QString& name) {
-  QCoreApplication::processEvents();
-  const QImage image = widget->grab().toImage();
+// Saves `image` as OUTDIR/NAME; a picture of one colour is a failure.
+void SaveImage(const QImage& image, const QString& name) {
   bool varied = false;
   const QRgb first = image.isNull() ? 0 : image.pixel(0, 0);
   for (int y = 0; y < image.height() && !varied; y += 2) {
@@ -43,6 +47,22 @@ void Save(QWidget* widget, const QString& name) {
     std::fprintf(stderr, "screenshots: %s is blank or could not be saved\n", qPrintable(name));
     ++g_failures;
   }
+}
+
+// Saves `widget` as OUTDIR/NAME.
+void Save(QWidget* widget, const QString& name) {
+  QCoreApplication::processEvents();
+  SaveImage(widget->grab().toImage(), name);
+}
+
+// Saves what the screen shows in `area` (a widget with its popups or the
+// dialogs over it) as OUTDIR/NAME.
+void SaveScreen(const QRect& area, const QString& name) {
+  QTest::qWait(200);
+  SaveImage(QGuiApplication::primaryScreen()
+                ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                .toImage(),
+            name);
 }
 
 // Runs `act` on the next modal dialog once it is shown (a modal dialog blocks
@@ -129,6 +149,58 @@ int main(int argc, char** argv) {
   QTest::qWait(200);
   Save(directory_menu, QStringLiteral("directory-menu.png"));
   directory_menu->hide();
+
+  // The folder chooser with a history of sample folders, its list open;
+  // the sample tree is chosen and counted.
+  {
+    QSettings history(tv::FolderChooserDialog::DefaultHistoryFile(), QSettings::IniFormat);
+    const char* folders[] = {"/projects/builder", "/projects", "", "/projects/builder/missing"};
+    for (int i = 0; i < 4; ++i) {
+      history.setValue(QStringLiteral("FolderHistory/Folder%1").arg(i, 4, 10, QLatin1Char('0')),
+                       examples + QString::fromLatin1(folders[i]));
+    }
+    history.setValue(QStringLiteral("FolderHistory/Folder"), examples + "/projects");
+  }
+  WhenModal([&](QWidget* modal) {
+    auto* chooser = qobject_cast<tv::FolderChooserDialog*>(modal);
+    if (chooser == nullptr) {
+      modal->close();
+      return;
+    }
+    chooser->setDirectory(examples);
+    QTest::qWait(300);
+    Save(chooser, QStringLiteral("folder-chooser.png"));
+    chooser->HistoryCombo()->showPopup();
+    QTest::qWait(300);
+    SaveScreen(
+        chooser->frameGeometry().united(chooser->HistoryCombo()->view()->window()->frameGeometry()),
+        QStringLiteral("folder-chooser-history.png"));
+    chooser->HistoryCombo()->hidePopup();
+    chooser->HistoryCombo()->setEditText(examples);
+    chooser->accept();
+  });
+  window.RunCommand(32777);
+  window.RunCommand(1006);
+  if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
+  QTest::qWait(200);
+
+  // Find after a match: the row found is selected in the list behind.
+  window.RunCommand(32775);
+  if (auto* find = window.findChild<tv::FindDialog*>(QStringLiteral("196"))) {
+    if (!QTest::qWaitForWindowExposed(find)) ++g_failures;
+    find->findChild<QLineEdit*>(QStringLiteral("1000"))->setText(QStringLiteral("UNIT1"));
+    find->findChild<QAbstractButton*>(QStringLiteral("1054"))->click();
+    find->move(window.frameGeometry().right() - find->frameGeometry().width() - 40,
+               window.frameGeometry().top() + 60);
+    QTest::qWait(200);
+    Save(find, QStringLiteral("find.png"));
+    SaveScreen(window.frameGeometry().united(find->frameGeometry()),
+               QStringLiteral("find-over-window.png"));
+    find->close();
+  } else {
+    std::fprintf(stderr, "screenshots: the find dialog did not open\n");
+    ++g_failures;
+  }
 
   WhenModal([](QWidget* modal) {
     Save(modal, QStringLiteral("selection-file-dialog.png"));

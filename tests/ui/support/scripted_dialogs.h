@@ -13,13 +13,14 @@ namespace tv::test {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Call {
-    QString caption;  // a message's caption, or "open" for a file dialog
-    QString text;     // a message's text, or the file dialog's title
-    OpenFileRequest request;
+    QString caption;  // a message's caption, "open" for a file dialog, "folder" for a chooser
+    QString text;     // a message's text, or the file dialog's or chooser's title
+    OpenFileRequest request;  // for a chooser, only its initial folder
+    MessageIcon icon = MessageIcon::None;
   };
 
-  void Message(QWidget*, MessageIcon, const QString& caption, const QString& text) override {
-    calls.push_back({caption, text, {}});
+  void Message(QWidget*, MessageIcon icon, const QString& caption, const QString& text) override {
+    calls.push_back({caption, text, {}, icon});
   }
   OpenFileAnswer OpenFiles(QWidget*, const OpenFileRequest& request) override {
     calls.push_back({QStringLiteral("open"), request.title, request});
@@ -27,6 +28,15 @@ class ScriptedDialogs : public Dialogs {
     OpenFileAnswer answer = answers.front();
     answers.pop_front();
     return answer;
+  }
+  QString ChooseFolder(QWidget*, const QString& title, const QString& initial_folder) override {
+    OpenFileRequest request;
+    request.initial_folder = initial_folder;
+    calls.push_back({QStringLiteral("folder"), title, request});
+    if (folders.empty()) return {};  // cancelled
+    QString folder = folders.front();
+    folders.pop_front();
+    return folder;
   }
   /// The last call as "caption: text", or "" when nothing was asked.
   QString Last() const {
@@ -36,6 +46,7 @@ class ScriptedDialogs : public Dialogs {
 
   std::vector<Call> calls;
   std::deque<OpenFileAnswer> answers;
+  std::deque<QString> folders;  // the choosers' answers; "" or none: cancelled
 };
 
 }  // namespace tv::test

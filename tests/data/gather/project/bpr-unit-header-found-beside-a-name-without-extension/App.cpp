@@ -1,0 +1,2 @@
+#include <vcl.h>
+USEUNIT("lib.d\Tool");
