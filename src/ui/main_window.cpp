@@ -30,6 +30,8 @@
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
 #include "ui/find_dialog.h"
+#include "ui/properties_dialog.h"
+#include "ui/source_viewer.h"
 
 // The icons live in a static library, whose resources are registered by hand.
 static void RegisterIcons() {
@@ -173,7 +175,6 @@ class MainWindow::QueuedView : public RunView {
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
       32778, 32803,                       // the folder tree
-      1016,  32792, 32771, 32774,         // view, properties
       1019,  32786, 1015,  32790, 32772,  // settings, save
       1031,  32791, 32773, 1017,  32788,  // print, About
       32793, 32789, 32795,                // manual
@@ -260,6 +261,10 @@ void MainWindow::BuildControls() {
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { ShowContextMenu(list_->viewport()->mapToGlobal(pos)); });
+  // A double-click on a row views it; one on the empty part of the list
+  // reaches no row and does nothing.
+  connect(list_, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { ViewRow(index.row()); });
 
   for (const FieldSpec& f : kFields) {
     auto* caption = new QLabel(QString::fromUtf8(f.caption), client);
@@ -418,6 +423,16 @@ void MainWindow::RunCommand(int id) {
     case 32773:
       PrintCommand(/*tested=*/false);
       return;
+    case 1016:
+    case 32792:
+      ViewCommand(/*report_missing=*/true);
+      return;
+    case 32771:
+      ViewCommand(/*report_missing=*/false);
+      return;
+    case 32774:
+      PropertiesCommand();
+      return;
     default:
       break;
   }
@@ -426,6 +441,47 @@ void MainWindow::RunCommand(int id) {
 
 void MainWindow::NotBuiltYet() {
   Notice(QStringLiteral("这个功能还没有做好，将在后续版本中提供。"));
+}
+
+// --- View and properties -----------------------------------------------------
+
+SourceFile MainWindow::FileOfRow(const ResultRow& row) const {
+  SourceFile file;
+  file.path = Q(row.path);
+  file.row = row;
+  file.family = row.family;
+  file.code_page = settings_.code_page;
+  return file;
+}
+
+void MainWindow::ViewCommand(bool report_missing) {
+  const int row = list_->SelectedRow();
+  if (row < 0) {
+    if (report_missing) Error(QStringLiteral("请先选择查看的文件！"));
+    return;
+  }
+  ViewRow(row);
+}
+
+void MainWindow::ViewRow(int display_row) {
+  if (display_row < 0 || display_row >= list_->RowCount()) return;
+  const SourceFile file = FileOfRow(list_->RowAt(display_row));
+  const bool default_program = IsFlagOn(ReadProfileString(
+      settings_.settings_path, kSectionOther, "ViewDefaultProg", "", 256, settings_.code_page));
+  if (default_program) {
+    desktop_->OpenWithDefaultProgram(file.path);
+  } else {
+    desktop_->ViewSource(this, file);
+  }
+}
+
+void MainWindow::PropertiesCommand() {
+  const int row = list_->SelectedRow();
+  if (row < 0) {
+    Error(QStringLiteral("请先选择查看的文件！"));
+    return;
+  }
+  desktop_->ShowProperties(this, FileOfRow(list_->RowAt(row)));
 }
 
 void MainWindow::SaveCommand(bool tested) {
@@ -813,6 +869,9 @@ void MainWindow::OnRefreshCursor() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing ends the run at once, even in the middle of a large file.
   controller_->Abort();
+  // The viewers and properties the window opened go with it.
+  for (auto* viewer : findChildren<SourceViewer*>()) viewer->close();
+  for (auto* properties : findChildren<PropertiesDialog*>()) properties->close();
   event->accept();
 }
 

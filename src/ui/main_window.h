@@ -11,6 +11,7 @@
 
 #include "runs/file_selection.h"
 #include "runs/run.h"
+#include "ui/desktop.h"
 #include "ui/dialogs.h"
 
 class QAction;
@@ -40,6 +41,10 @@ class MainWindow : public QMainWindow {
  public:
   MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  /// Replaces the desktop the window opens files and properties through
+  /// (the window starts with the real one); `desktop` must outlive the window.
+  void SetDesktop(Desktop& desktop) { desktop_ = &desktop; }
 
   /// A path handed over at start or by a second start: shown in the
   /// selection field and started at once. While a modal dialog is open the
@@ -105,6 +110,10 @@ class MainWindow : public QMainWindow {
   void SaveCommand(bool tested);
   void PrintCommand(bool tested);
   void NotBuiltYet();
+  void ViewCommand(bool report_missing);
+  void ViewRow(int display_row);
+  void PropertiesCommand();
+  SourceFile FileOfRow(const ResultRow& row) const;
   void ShowContextMenu(const QPoint& global_pos);
 
   // Starting runs.
@@ -137,6 +146,8 @@ class MainWindow : public QMainWindow {
 
   WindowSettings settings_;
   Dialogs& dialogs_;
+  QtDesktop own_desktop_;
+  Desktop* desktop_ = &own_desktop_;
   RunFlags flags_;
   RunState state_;
   std::unique_ptr<QueuedView> view_;

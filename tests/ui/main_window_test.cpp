@@ -18,6 +18,7 @@
 
 #include "platform/single_instance.h"
 #include "runs/selection_files.h"
+#include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_file.h"
 #include "ui/controls/sort_list.h"
@@ -79,7 +80,9 @@ class MainWindowTest : public QObject {
     QFETCH(QStringList, command);
     for (bool in_count : {false, true}) {
       ScriptedDialogs dialogs;
+      tv::test::RecordingDesktop desktop;
       MainWindow w(WindowSettings(), dialogs);
+      w.SetDesktop(desktop);
       w.show();
       if (command[2] == "rows") w.Results()->AddResultRow({"a.c", "1", "1", "0", "0", "0.00%"});
       if (command[2] != "-") w.findChild<QLineEdit*>("1000")->setText("a.c");

@@ -28,6 +28,8 @@
 #include "ui/dialogs.h"
 #include "ui/find_dialog.h"
 #include "ui/main_window.h"
+#include "ui/properties_dialog.h"
+#include "ui/source_viewer.h"
 
 namespace {
 
@@ -211,6 +213,51 @@ int main(int argc, char** argv) {
     modal->close();
   });
   window.RunCommand(1019);
+
+  // The source viewer on one sample of each family, opened from its row.
+  const struct {
+    const char* file;
+    const char* picture;
+  } samples[] = {
+      {"cpp/shapes.cpp", "viewer-cfamily.png"},  {"sql/schema.sql", "viewer-sql.png"},
+      {"pascal/Unit1.pas", "viewer-pascal.png"}, {"basic/Module1.bas", "viewer-basic.png"},
+      {"asm/start.asm", "viewer-asm.png"},
+  };
+  for (const auto& sample : samples) {
+    const QString path = examples + QLatin1Char('/') + QString::fromUtf8(sample.file);
+    int row = -1;
+    for (int i = 0; i < window.Results()->RowCount(); ++i) {
+      if (QString::fromStdString(window.Results()->RowAt(i).path) == path) row = i;
+    }
+    if (row < 0) {
+      std::fprintf(stderr, "screenshots: no row for %s\n", qPrintable(path));
+      ++g_failures;
+      continue;
+    }
+    window.Results()->SelectRow(row);
+    window.RunCommand(1016);
+    auto* viewer = window.findChild<tv::SourceViewer*>();
+    if (viewer == nullptr || !QTest::qWaitFor([&] { return viewer->ClassesReady(); }, 10000)) {
+      ++g_failures;
+      continue;
+    }
+    if (!QTest::qWaitForWindowExposed(viewer)) ++g_failures;
+    QTest::qWait(200);
+    Save(viewer, QString::fromUtf8(sample.picture));
+    delete viewer;
+  }
+
+  // The built-in properties of the selected row's file.
+  {
+    tv::SourceFile file;
+    file.row = window.Results()->RowAt(window.Results()->SelectedRow());
+    file.path = QString::fromStdString(file.row.path);
+    tv::PropertiesDialog properties(file, &window);
+    properties.show();
+    if (!QTest::qWaitForWindowExposed(&properties)) ++g_failures;
+    QTest::qWait(200);
+    Save(&properties, QStringLiteral("properties.png"));
+  }
 
   window.close();
   return g_failures == 0 ? 0 : 1;

@@ -1,0 +1,57 @@
+#include "ui/desktop.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QPointer>
+#include <QUrl>
+
+#include "ui/properties_dialog.h"
+#include "ui/source_viewer.h"
+
+namespace tv {
+
+namespace {
+
+// A file manager that does not answer within this time is taken as absent.
+constexpr int kPropertiesTimeoutMs = 1000;
+
+}  // namespace
+
+bool QtDesktop::OpenWithDefaultProgram(const QString& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void QtDesktop::ViewSource(QWidget* owner, const SourceFile& file) {
+  auto* viewer = new SourceViewer(file, owner);
+  viewer->show();
+}
+
+void QtDesktop::ShowProperties(QWidget* owner, const SourceFile& file) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    ShowPropertiesDialog(owner, file);
+    return;
+  }
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.FileManager1"),
+      QStringLiteral("/org/freedesktop/FileManager1"),
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItemProperties"));
+  call << QStringList{QUrl::fromLocalFile(file.path).toString()} << QString();
+  // Asynchronous: a missing or hung file manager never holds up the window.
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kPropertiesTimeoutMs), owner);
+  QPointer<QWidget> guard(owner);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, guard, file] {
+    if (watcher->isError() && guard) ShowPropertiesDialog(guard, file);
+    watcher->deleteLater();
+  });
+}
+
+QWidget* ShowPropertiesDialog(QWidget* owner, const SourceFile& file) {
+  auto* dialog = new PropertiesDialog(file, owner);
+  dialog->show();
+  return dialog;
+}
+
+}  // namespace tv

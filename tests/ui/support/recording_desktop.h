@@ -1,0 +1,40 @@
+// A desktop that records what the window asks it to open, so no test ever
+// starts a program, a viewer or a file manager.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "ui/desktop.h"
+
+namespace tv::test {
+
+class RecordingDesktop : public Desktop {
+ public:
+  struct Call {
+    QString what;  // "open", "view" or "properties"
+    SourceFile file;
+  };
+
+  bool OpenWithDefaultProgram(const QString& path) override {
+    SourceFile file;
+    file.path = path;
+    calls.push_back({QStringLiteral("open"), file});
+    return true;
+  }
+  void ViewSource(QWidget*, const SourceFile& file) override {
+    calls.push_back({QStringLiteral("view"), file});
+  }
+  void ShowProperties(QWidget*, const SourceFile& file) override {
+    calls.push_back({QStringLiteral("properties"), file});
+  }
+  /// The last call as "what path", or "" when nothing was asked.
+  QString Last() const {
+    return calls.empty() ? QString()
+                         : calls.back().what + QLatin1Char(' ') + calls.back().file.path;
+  }
+
+  std::vector<Call> calls;
+};
+
+}  // namespace tv::test
