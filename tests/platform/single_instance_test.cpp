@@ -1,7 +1,6 @@
 #include "platform/single_instance.h"
 
 #include <grp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -30,13 +29,6 @@ struct Runtime {
   }
 };
 
-// Both ends close with the object; a forked child reports through it.
-struct Pipe {
-  int fd[2] = {-1, -1};
-  Pipe() { EXPECT_EQ(::pipe(fd), 0); }
-  ~Pipe() { ::close(fd[0]), ::close(fd[1]); }
-};
-
 // A frame announcing `length` bytes (the body's own length when -1).
 std::string Frame(std::string_view body, int64_t length = -1) {
   std::string frame;
@@ -58,83 +50,6 @@ int ExitStatus(pid_t pid) {
   return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// One byte from `fd`, or 0 when none comes within five seconds.
-char ReadByte(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  char c = 0;
-  return ::poll(&p, 1, 5000) == 1 && ::read(fd, &c, 1) == 1 ? c : 0;
-}
-
-TEST(SingleInstance, RuntimeFolderMustBeAPrivateFolderOfTheUser) {
-  struct Case {
-    mode_t type_and_mode;  // 0: missing, then made with mode 0700
-    uid_t owner;
-    std::string error;  // "" when usable
-  } cases[] = {
-      {0, 0, ""},
-      {S_IFDIR | 0750, ::geteuid(),
-       "the runtime folder {} is open to other users (mode 0750); it must be 0700"},
-      {S_IFDIR | 0701, ::geteuid(),
-       "the runtime folder {} is open to other users (mode 0701); it must be 0700"},
-      {S_IFLNK, 0, "the runtime folder {} is a link; it must be a folder of its own"},
-      {S_IFREG, 0, "the runtime folder {} is not a folder"},
-      {S_IFDIR | 0700, kNobody, "the runtime folder {} belongs to user 65534, not to user 0"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
-    if (c.owner != ::geteuid() && !test::RunningAsRoot()) continue;
-    Runtime rt;
-    const char* folder = rt.folder.c_str();
-    ASSERT_TRUE(!S_ISDIR(c.type_and_mode) || (::mkdir(folder, 0700) | ::chown(folder, c.owner, -1) |
-                                              ::chmod(folder, c.type_and_mode & 0777)) == 0);
-    // The link leads to a private folder of the user: the temporary folder.
-    ASSERT_TRUE(!S_ISLNK(c.type_and_mode) || ::symlink(rt.temp.Path().c_str(), folder) == 0);
-    if (S_ISREG(c.type_and_mode)) test::WriteFile(rt.folder, "x");
-    std::string error;
-    bool held = true;
-    auto server = InstanceServer::Start(rt.folder, &error, &held);
-    EXPECT_EQ(error, rt.Named(c.error));
-    EXPECT_EQ(server != nullptr, c.error.empty());
-    EXPECT_FALSE(held);
-    struct stat st;
-    EXPECT_TRUE(::lstat(folder, &st) == 0 && (!server || (st.st_mode & 07777) == 0700));
-    server.reset();
-    // A later start never sends into a folder it does not trust.
-    error.clear();
-    EXPECT_EQ(HandOver(rt.folder, "/a", &error, 0ms),
-              c.error.empty() ? HandOverResult::NoInstance : HandOverResult::Failed);
-    EXPECT_EQ(error, rt.Named(c.error));
-  }
-  std::string error;
-  EXPECT_FALSE(PrepareRuntimeFolder("relative/run", &error));
-  EXPECT_EQ(error, "the runtime folder \"relative/run\" is not an absolute path");
-}
-
-TEST(SingleInstance, OnlyOneOfTwoProcessesGetsTheLock) {
-  Runtime rt;
-  for (int round = 0; round < 10; ++round) {
-    Pipe go, report, release;
-    auto contender = [&] {
-      ::close(release.fd[1]);  // so that the parent's close alone ends the wait below
-      char c;
-      bool held = false;
-      if (::read(go.fd[0], &c, 1) != 1) return 3;
-      auto server = InstanceServer::Start(rt.folder, nullptr, &held);
-      const char result = held ? 'H' : server ? 'S' : 'F';
-      if (::write(report.fd[1], &result, 1) != 1) return 3;
-      ::read(release.fd[0], &c, 1);  // keep the lock until both have tried
-      return 0;
-    };
-    const pid_t first = Fork(contender), second = Fork(contender);
-    ASSERT_EQ(::write(go.fd[1], "gg", 2), 2);
-    const std::string results{ReadByte(report.fd[0]), ReadByte(report.fd[0])};
-    EXPECT_TRUE(results == "HS" || results == "SH") << "round " << round << ": " << results;
-    ::close(std::exchange(release.fd[1], -1));
-    EXPECT_EQ(ExitStatus(first) + ExitStatus(second), 0);
-  }
-  EXPECT_NE(InstanceServer::Start(rt.folder, nullptr), nullptr) << "the lock is free again";
-}
-
 TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
   struct Case {
     const char* name;
@@ -143,8 +58,7 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
     uid_t sender = ::geteuid();
   } cases[] = {
       {"length zero", Frame(""), 0ms},
-      {"length one above the limit", Frame("P/" + std::string(99, 'a'), kMaxHandOverLength + 1),
-       300ms},
+      {"length one above the limit", Frame("P/a", kMaxHandOverLength + 1), 300ms},
       {"length written big-endian", std::string("\0\0\0\x06P/tmp/", 10), 300ms},
       {"NUL byte in the path", Frame(std::string("P/a\0b", 5)), 0ms},
       {"unknown kind", Frame("X/a"), 0ms},
@@ -171,7 +85,8 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
     if (other_user && !test::RunningAsRoot()) continue;
     server->set_read_timeout(std::max(c.open, std::chrono::milliseconds(300ms)));
     ASSERT_EQ(::chmod(rt.folder.c_str(), other_user ? 0711 : 0700), 0);
-    Pipe sent;
+    int sent[2];  // the sender reports through it that it has connected and sent
+    ASSERT_EQ(::pipe(sent), 0);
     const pid_t pid = Fork([&] {
       const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
       sockaddr_un address{AF_UNIX, {}};
@@ -182,7 +97,7 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
           ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
           ::send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
               static_cast<ssize_t>(c.bytes.size()) ||
-          (c.open == 0ms && ::shutdown(fd, SHUT_WR) != 0) || ::write(sent.fd[1], "S", 1) != 1 ||
+          (c.open == 0ms && ::shutdown(fd, SHUT_WR) != 0) || ::write(sent[1], "S", 1) != 1 ||
           ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &five_seconds, sizeof five_seconds) != 0) {
         return 3;
       }
@@ -190,7 +105,10 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
       const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
       return got == 0 || (got < 0 && errno == ECONNRESET) ? 0 : 4;
     });
-    EXPECT_EQ(ReadByte(sent.fd[0]), 'S') << "connected and sent";
+    ::close(sent[1]);  // so that a sender that fails ends the read
+    char byte = 0;
+    EXPECT_EQ(::read(sent[0], &byte, 1), 1) << "connected and sent";
+    ::close(sent[0]);
     ASSERT_EQ(::chmod(rt.folder.c_str(), 0700), 0);
     EXPECT_EQ(HandOver(rt.folder, "/next", nullptr), HandOverResult::Delivered);
     EXPECT_EQ(server->TakeMessages(), Messages({{false, "/next"}}));
@@ -201,12 +119,12 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
 
 TEST(SingleInstance, StartupDecidesTheRole) {
   using enum StartupRole;
-  enum Before { kNothing, kServer, kLockOnly, kLate, kEnding, kKilledServer, kOpenFolder };
+  enum Before { kNothing, kServer, kLockOnly, kLate, kEnding, kKilledServer };
   const std::string cwd = std::filesystem::current_path(), odd = "/a b/\xe4\xb8\xad\n.c";
   const std::string longest = "/" + std::string(kMaxHandOverLength - 2, 'x');
   struct Case {
     const char* name;
-    Before before;
+    mode_t before;  // a Before, or a refused folder made first: S_IFDIR | mode, S_IFLNK, S_IFREG
     bool command_line;
     std::string path;
     StartupRole role;
@@ -230,26 +148,39 @@ TEST(SingleInstance, StartupDecidesTheRole) {
       {"it listens 300 ms late", kLate, false, "/late", HandedOver, "", {{false, "/late"}}},
       {"it gives up the lock meanwhile", kEnding, false, "/p", Serve, ""},
       {"a killed window left its socket", kKilledServer, false, "/p", Serve, ""},
-      {"unusable folder", kOpenFolder, false, "/p", OwnWindow,
+      {"unusable folder", S_IFDIR | 0755, false, "/p", OwnWindow,
        "the runtime folder {} is open to other users (mode 0755); it must be 0700"},
+      {"folder open to the group", S_IFDIR | 0750, false, "/p", OwnWindow,
+       "the runtime folder {} is open to other users (mode 0750); it must be 0700"},
+      {"folder others may enter", S_IFDIR | 0701, false, "/p", OwnWindow,
+       "the runtime folder {} is open to other users (mode 0701); it must be 0700"},
+      {"folder of another user", S_IFDIR | 0700, false, "/p", OwnWindow,
+       "the runtime folder {} belongs to user 65534, not to user 0"},
+      {"folder is a link", S_IFLNK, false, "/p", OwnWindow,
+       "the runtime folder {} is a link; it must be a folder of its own"},
+      {"a file", S_IFREG, false, "/p", OwnWindow, "the runtime folder {} is not a folder"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.before == (S_IFDIR | 0700) && !test::RunningAsRoot()) continue;
     Runtime rt;
+    const char* folder = rt.folder.c_str();
     std::unique_ptr<InstanceServer> running;
     std::unique_ptr<InstanceLock> lock;
     if (c.before == kServer) running = InstanceServer::Start(rt.folder, nullptr);
     if (c.before == kLockOnly || c.before == kLate || c.before == kEnding) {
       InstanceLock::Acquire(rt.folder, &lock, nullptr);
     }
-    if (c.before == kOpenFolder) {
-      ASSERT_EQ(::mkdir(rt.folder.c_str(), 0700) | ::chmod(rt.folder.c_str(), 0755), 0);
-    }
+    ASSERT_TRUE(!S_ISDIR(c.before) ||
+                (::mkdir(folder, 0700) | ::chmod(folder, c.before & 0777) |
+                 ::chown(folder, c.before & 077 ? ::geteuid() : kNobody, -1)) == 0);
+    // The link leads to a private folder of the user: the temporary folder.
+    ASSERT_TRUE(!S_ISLNK(c.before) || ::symlink(rt.temp.Path().c_str(), folder) == 0);
+    if (S_ISREG(c.before)) test::WriteFile(rt.folder, "x");
     if (c.before == kKilledServer) {  // its process ends without removing the socket
       EXPECT_EQ(
           ExitStatus(Fork([&] { return !InstanceServer::Start(rt.folder, nullptr).release(); })),
           0);
-      EXPECT_EQ(::access(rt.socket.c_str(), F_OK), 0) << "the socket is left";
       EXPECT_EQ(HandOver(rt.folder, "/x", nullptr, 0ms), HandOverResult::NoInstance);
     }
     // The holder of the lock starts listening 300 ms late, or gives the lock up then.
@@ -269,14 +200,26 @@ TEST(SingleInstance, StartupDecidesTheRole) {
     }
     EXPECT_EQ(decision.server != nullptr, c.role == Serve);
     EXPECT_EQ(decision.lock != nullptr && InstanceLockHeld(rt.folder), c.role == CommandLine);
+    bool held = true;  // a later start finds the lock taken, unless the folder is refused
+    EXPECT_EQ(InstanceServer::Start(rt.folder, nullptr, &held), nullptr);
+    EXPECT_EQ(held, c.before <= kKilledServer);
+    if (c.before > kKilledServer) {  // a later start never sends into a folder it does not trust
+      std::string error;
+      EXPECT_EQ(HandOver(rt.folder, "/a", &error, 0ms), HandOverResult::Failed);
+      EXPECT_EQ(error, decision.error);
+    }
     // A new first window serves later starts and removes its socket when it ends.
     if (decision.server) {
       EXPECT_EQ(HandOver(rt.folder, "/later", nullptr), HandOverResult::Delivered);
       EXPECT_EQ(decision.server->TakeMessages(), Messages({{false, "/later"}}));
       decision.server.reset();
       EXPECT_NE(::access(rt.socket.c_str(), F_OK), 0);
+      EXPECT_NE(InstanceServer::Start(rt.folder, nullptr, &held), nullptr) << "the lock is free";
+      EXPECT_FALSE(held);
     }
   }
+  EXPECT_EQ(DecideStartupRole("relative/run", "/p", false, 0ms).error,
+            "the runtime folder \"relative/run\" is not an absolute path");
 }
 
 }  // namespace
