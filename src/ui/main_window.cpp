@@ -819,6 +819,9 @@ void MainWindow::OnProgressRange(uint64_t maximum, bool stepping) {
 
 void MainWindow::OnProgressPosition(uint64_t position) {
   CheckThread();
+  // A position other than 0 is the run's last word on the bar: the timer
+  // must not pull it back to the accepted lines before the run's end arrives.
+  if (position != 0) progress_timer_->stop();
   SetBarFromLines(position);
 }
 
