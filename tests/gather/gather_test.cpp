@@ -59,11 +59,11 @@ class GatherTest : public ::testing::Test {
     ctx_.stop = &stop_;
   }
 
-  /// Creates in `dir` the entries of `spec`, separated by blanks: "NAME" a file
+  /// Creates in `dir` the entries of `layout`, separated by blanks: "NAME" a file
   /// with one line of code, "NAME/" a folder, "NAME|" a FIFO, "NAME->TARGET" a
   /// symbolic link (a TARGET beginning with "/" is taken inside `dir`).
-  void Make(const std::string& spec, const std::string& dir) {
-    std::istringstream words(spec);
+  void Make(const std::string& layout, const std::string& dir) {
+    std::istringstream words(layout);
     for (std::string word; words >> word;) {
       const size_t arrow = word.find("->");
       std::string name = dir + "/" + word.substr(0, arrow);
@@ -134,10 +134,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, FixtureTest, ::testing::ValuesIn(Inputs()), [](c
 });
 
 TEST_F(GatherTest, StopDuringTheWalkKeepsAPrefixOfTheFullWalk) {
-  std::string spec;
+  std::string layout;
   for (int n = 0; n < 1000; ++n)
-    spec += "d" + std::to_string(n / 50) + "/f" + std::to_string(n) + ".c ";
-  Make(spec, tree_.Path());
+    layout += "d" + std::to_string(n / 50) + "/f" + std::to_string(n) + ".c ";
+  Make(layout, tree_.Path());
   RunList full, part;
   WalkDirectory(tree_.Path(), full, ctx_);
   ASSERT_EQ(full.size(), 1000u);
