@@ -47,7 +47,8 @@ TEST(CountAheadTest, HandsTalliesOverInListOrderAndStaysWithinTwiceItsWorkersAhe
 TEST(CountAheadTest, HaltAndAbortEndFilesInFlight) {
   // Each pair: the workers, and whether the Take of file 0 is aborted rather
   // than halted after it. The files in flight end only once halted.
-  for (const auto& [threads, aborts] : {std::pair{2u, false}, {2u, true}, {0u, true}}) {
+  for (const auto& [threads, aborting] : {std::pair{2u, false}, {2u, true}, {0u, true}}) {
+    const bool aborts = aborting;  // a lambda may not capture a structured binding in clang 14
     SCOPED_TRACE("threads " + std::to_string(threads) + (aborts ? ", abort" : ", halt"));
     std::atomic<int> abort{0};
     CountAhead ahead(4, threads, [&](size_t i, const std::atomic<int>* halt, FileTally& t) {
