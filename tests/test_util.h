@@ -78,11 +78,6 @@ inline std::vector<std::string> FolderEntries(const std::string& dir) {
   return names;
 }
 
-/// True when the tests run as root, which ignores permission bits.
-inline bool RunningAsRoot() {
-  return ::geteuid() == 0;
-}
-
 /// Runs `body` on a thread that holds no capabilities, so permission bits
 /// bind it even when the tests run as root (capabilities belong to each
 /// thread: the others keep theirs).

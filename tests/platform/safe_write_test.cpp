@@ -1,7 +1,6 @@
 // Writing reports and settings wherever the user may write: long names,
 // folders that refuse a temporary file, owners, links, interrupted writes
 // and file systems without hard links.
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -82,7 +82,7 @@ TEST(SingleInstance, MalformedFramesAreDroppedAndTheNextMessageIsServed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const bool other_user = c.sender != ::geteuid();
-    if (other_user && !test::RunningAsRoot()) continue;
+    if (other_user && ::geteuid() != 0) continue;
     server->set_read_timeout(std::max(c.open, std::chrono::milliseconds(300ms)));
     ASSERT_EQ(::chmod(rt.folder.c_str(), other_user ? 0711 : 0700), 0);
     int sent[2];  // the sender reports through it that it has connected and sent
@@ -162,7 +162,7 @@ TEST(SingleInstance, StartupDecidesTheRole) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.before == (S_IFDIR | 0700) && !test::RunningAsRoot()) continue;
+    if (c.before == (S_IFDIR | 0700) && ::geteuid() != 0) continue;
     Runtime rt;
     const char* folder = rt.folder.c_str();
     std::unique_ptr<InstanceServer> running;
