@@ -5,6 +5,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "ui/properties_dialog.h"
@@ -46,6 +48,19 @@ void QtDesktop::ShowProperties(QWidget* owner, const SourceFile& file) {
     if (watcher->isError() && guard) ShowPropertiesDialog(guard, file);
     watcher->deleteLater();
   });
+}
+
+bool QtDesktop::OpenInBrowser(const QUrl& url) {
+  return QDesktopServices::openUrl(url);
+}
+
+void QtDesktop::MarkTrusted(const QString& path) {
+  // GNOME's desktop asks before it runs a launcher that is not marked
+  // trusted; gio sets the mark where it is installed and a session runs.
+  const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+  if (gio.isEmpty()) return;
+  QProcess::startDetached(gio, {QStringLiteral("set"), path, QStringLiteral("metadata::trusted"),
+                                QStringLiteral("true")});
 }
 
 QWidget* ShowPropertiesDialog(QWidget* owner, const SourceFile& file) {

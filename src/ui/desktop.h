@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "reports/results.h"
 
+class QUrl;
 class QWidget;
 
 namespace tv {
@@ -32,6 +33,13 @@ class Desktop {
   virtual void ViewSource(QWidget* owner, const SourceFile& file) = 0;
   /// Shows the properties of `file`.
   virtual void ShowProperties(QWidget* owner, const SourceFile& file) = 0;
+  /// Opens `url` (a web page or a local HTML file, with or without a
+  /// fragment) in the desktop's browser; false when the desktop refused.
+  virtual bool OpenInBrowser(const QUrl& url) = 0;
+  /// Marks a launcher the program wrote as trusted, so the desktop runs it
+  /// without asking. Best effort: where no desktop session can do it,
+  /// nothing happens.
+  virtual void MarkTrusted(const QString& path) = 0;
 };
 
 /// The real desktop: QDesktopServices, the source viewer window, and the
@@ -42,6 +50,8 @@ class QtDesktop : public Desktop {
   bool OpenWithDefaultProgram(const QString& path) override;
   void ViewSource(QWidget* owner, const SourceFile& file) override;
   void ShowProperties(QWidget* owner, const SourceFile& file) override;
+  bool OpenInBrowser(const QUrl& url) override;
+  void MarkTrusted(const QString& path) override;
 };
 
 /// Opens the built-in properties dialog on `file` (non-modal, owned by `owner`).

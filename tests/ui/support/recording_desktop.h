@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <vector>
 
 #include "ui/desktop.h"
@@ -12,7 +13,7 @@ namespace tv::test {
 class RecordingDesktop : public Desktop {
  public:
   struct Call {
-    QString what;  // "open", "view" or "properties"
+    QString what;  // "open", "view", "properties", "browser" or "trusted"
     SourceFile file;
   };
 
@@ -27,6 +28,17 @@ class RecordingDesktop : public Desktop {
   }
   void ShowProperties(QWidget*, const SourceFile& file) override {
     calls.push_back({QStringLiteral("properties"), file});
+  }
+  bool OpenInBrowser(const QUrl& url) override {
+    SourceFile file;
+    file.path = url.toString();
+    calls.push_back({QStringLiteral("browser"), file});
+    return true;
+  }
+  void MarkTrusted(const QString& path) override {
+    SourceFile file;
+    file.path = path;
+    calls.push_back({QStringLiteral("trusted"), file});
   }
   /// The last call as "what path", or "" when nothing was asked.
   QString Last() const {
