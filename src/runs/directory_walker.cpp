@@ -35,22 +35,6 @@ struct Level {
   ino_t ino = 0;
 };
 
-// Whether an entry is walked as a folder. Links are followed; an entry whose
-// target cannot be examined (a dangling link) is a file.
-bool IsFolderEntry(int dir_fd, const struct dirent& e) {
-  switch (e.d_type) {
-    case DT_DIR:
-      return true;
-    case DT_LNK:
-    case DT_UNKNOWN: {
-      struct stat st;
-      return ::fstatat(dir_fd, e.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    default:
-      return false;
-  }
-}
-
 // Opens `path` as a folder and lists it unless it is one of the folders
 // already on the stack. False when nothing is to be walked.
 bool Enter(const std::string& path, std::vector<Level>& stack, const GatherContext& ctx) {
@@ -96,6 +80,20 @@ bool Enter(const std::string& path, std::vector<Level>& stack, const GatherConte
 }
 
 }  // namespace
+
+bool IsFolderEntry(int dir_fd, const struct dirent& e) {
+  switch (e.d_type) {
+    case DT_DIR:
+      return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+      struct stat st;
+      return ::fstatat(dir_fd, e.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    default:
+      return false;
+  }
+}
 
 bool WalkOrderLess(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());

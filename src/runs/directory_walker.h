@@ -6,7 +6,14 @@
 
 #include "runs/run_list.h"
 
+struct dirent;
+
 namespace tv {
+
+/// Whether the entry `e` of the open folder `dir_fd` is walked as a folder.
+/// Links are followed; an entry whose target cannot be examined (a dangling
+/// link) is a file.
+bool IsFolderEntry(int dir_fd, const struct dirent& e);
 
 /// The order of the entries of one folder: by the bytes of their names with
 /// ASCII letters lower-cased, names that differ only in case by their plain

@@ -6,6 +6,7 @@
 #include "platform/ini.h"
 #include "runs/command_line.h"
 #include "runs/remembered_paths.h"
+#include "runs/subfolders.h"
 #include "settings/settings.h"
 #include "test_util.h"
 
@@ -61,6 +62,25 @@ TEST(RunsFunctionsTest, GiveTheResultsOfTheirTable) {
                      std::string::npos
                  ? "0"
                  : "1"};
+    } else if (kind == "plain") {
+      got = {PlainFolderPath(args.empty() ? "" : args.at(0))};
+    } else if (kind == "topmost") {
+      got = TopmostFolders(args);
+    } else if (kind == "subfolders") {
+      // Lays each "PATH=WHAT" argument under a fresh folder, then lists its top.
+      test::TempDir tree;
+      for (const std::string& a : args) {
+        const std::string path = tree / a.substr(0, a.find('='));
+        const std::string what = a.substr(a.find('=') + 1);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        if (what.starts_with("->")) {
+          std::filesystem::create_symlink(what.substr(2), path);
+        } else {
+          test::LayTableFile(path, what);
+        }
+      }
+      for (const Subfolder& f : ListSubfolders(tree.Path()))
+        got.push_back(f.name + (f.has_subfolders ? "+" : ""));
     } else if (kind == "handed") {
       const std::string path = dir.Path() + args.at(0).substr(2);
       got = {types[static_cast<int>(SelectionForHandedOverPath(path))]};
