@@ -79,29 +79,37 @@ std::string ExcelInsertStatement(std::string_view name, std::string_view lines,
 ReportResult WriteExcelReport(const std::string& path, const BatchResults& results,
                               const std::vector<std::string>& installed_drivers) {
   if (FindExcelDriver(installed_drivers).empty()) {
-    return {false, std::string(kNoExcelDriverMessage)};
+    const std::string message(kNoExcelDriverMessage);
+    return {false, message, ReportFailure::NoDriver, message};
+  }
+  auto failure = [&](ReportFailure kind, const std::string& reason) {
+    return ReportResult{false, OneLine(path) + ": " + reason, kind, reason};
+  };
+  if (ReportResult refused = CheckReportTarget(path); !refused.ok) {
+    return failure(refused.failure, refused.reason);
   }
   ExcelConnection connection(installed_drivers);
   if (!connection.Open(ExcelConnectionString(path))) {
-    return {false, OneLine(path) + ": " + connection.error()};
+    return failure(ReportFailure::CannotCreate, connection.error());
   }
   if (!connection.Execute(kExcelCreateTableStatement)) {
-    return {false, OneLine(path) + ": " + connection.error()};
+    return failure(ReportFailure::StatementError, connection.error());
   }
   for (size_t i = 0; i < results.rows.size(); ++i) {
     const ResultRow& row = results.rows[i];
     std::string sql = ExcelInsertStatement(row[kName], row[kLines], row[kCode], row[kComment],
                                            row[kBlank], row[kRatio]);
     if (!connection.Execute(sql)) {
-      return {false, OneLine(path) + ": row " + std::to_string(i + 1) + ": " + connection.error()};
+      return failure(ReportFailure::StatementError,
+                     "row " + std::to_string(i + 1) + ": " + connection.error());
     }
   }
   const SummaryTexts& s = results.summary;
   if (!connection.Execute(
           ExcelInsertStatement(kSummaryName, s.lines, s.code, s.comment, s.blank, s.ratio))) {
-    return {false, OneLine(path) + ": summary: " + connection.error()};
+    return failure(ReportFailure::StatementError, "summary: " + connection.error());
   }
-  if (!connection.Commit()) return {false, OneLine(path) + ": " + connection.error()};
+  if (!connection.Commit()) return failure(ReportFailure::WriteFailed, connection.error());
   return {};
 }
 

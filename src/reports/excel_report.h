@@ -43,7 +43,10 @@ std::string ExcelInsertStatement(std::string_view name, std::string_view lines,
 /// Writes the workbook for `results` to `path` (its rows, then the summary
 /// record "统计汇总"), replacing an existing file only once the new one is
 /// complete. Without an Excel driver in `installed_drivers` the error is
-/// exactly kNoExcelDriverMessage.
+/// exactly kNoExcelDriverMessage (failure NoDriver). A path holding no
+/// regular file, or one the driver cannot open, is CannotCreate; a refused
+/// statement StatementError; a failure to write the finished workbook
+/// WriteFailed.
 ReportResult WriteExcelReport(
     const std::string& path, const BatchResults& results,
     const std::vector<std::string>& installed_drivers = InstalledDrivers());

@@ -54,11 +54,24 @@ struct BatchResults {
   }
 };
 
-/// The outcome of writing a report: on failure, one line naming the file
-/// and the reason.
+/// What stopped a report from being written.
+enum class ReportFailure {
+  None,
+  CannotCreate,    // the file could not be made, or the path holds no regular file
+  CannotOpen,      // an existing file could not be opened to overwrite or append to
+  WriteFailed,     // opened, but writing or closing it failed
+  NoDriver,        // no Excel driver is installed
+  StatementError,  // the Excel driver refused a statement
+};
+
+/// The outcome of writing a report: on failure, what kind it was, one line
+/// naming the file and the reason, and the reason alone (the system's or the
+/// driver's words).
 struct ReportResult {
   bool ok = true;
   std::string error;
+  ReportFailure failure = ReportFailure::None;
+  std::string reason;
 };
 
 }  // namespace tv

@@ -1,6 +1,7 @@
 #include "reports/text_reports.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,7 @@ namespace tv {
 namespace {
 
 constexpr std::string_view kQ = "\"";
+constexpr char kNotRegularReason[] = "cannot replace: not a regular file";
 
 std::string EscapeHtml(std::string_view text) {
   std::string out;
@@ -72,14 +74,61 @@ std::string HtmlRow(std::string_view name, const std::string* cells) {
   return out + "</tr>";
 }
 
-ReportResult Failure(const std::string& path, const std::string& reason) {
-  return {false, path + ": " + reason};
+ReportResult Failure(ReportFailure kind, const std::string& path, const std::string& reason) {
+  return {false, path + ": " + reason, kind, reason};
 }
 
-ReportResult WriteReplacing(const std::string& path, const std::string& bytes) {
-  std::string error;
-  if (!WriteFileAtomically(path, bytes, &error)) return Failure(path, error);
+ReportResult SystemFailure(ReportFailure kind, const std::string& path, const char* what) {
+  return Failure(kind, path, std::string(what) + ": " + std::strerror(errno));
+}
+
+// `begin_failure` is the kind reported when the file cannot be opened at all.
+ReportResult WriteReplacing(const std::string& path, const std::string& bytes,
+                            ReportFailure begin_failure) {
+  if (ReportResult refused = CheckReportTarget(path); !refused.ok) return refused;
+  AtomicFileWriter writer;
+  if (!writer.Begin(path)) return Failure(begin_failure, path, writer.error());
+  if (!writer.Write(bytes) || !writer.Commit()) {
+    return Failure(ReportFailure::WriteFailed, path, writer.error());
+  }
   return {};
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// Adds `bytes` at the end of an existing regular file. A failed append cuts
+// the file back to its old size, so no half block stays behind.
+ReportResult AppendToFile(const std::string& path, std::string_view bytes) {
+  if (ReportResult refused = CheckReportTarget(path); !refused.ok) return refused;
+  // Non-blocking: a FIFO put at the path after the check must not hold the
+  // caller until a reader comes; what was opened is checked again below.
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return SystemFailure(ReportFailure::CannotOpen, path, "cannot open");
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Failure(ReportFailure::CannotCreate, path, kNotRegularReason);
+  }
+  if (WriteAll(fd, bytes) && ::fsync(fd) == 0) {
+    if (::close(fd) == 0) return {};
+    return SystemFailure(ReportFailure::WriteFailed, path, "cannot write");
+  }
+  ReportResult failed = SystemFailure(ReportFailure::WriteFailed, path, "cannot write");
+  if (::ftruncate(fd, st.st_size) != 0) failed.reason += " (the file keeps a partial block)";
+  failed.error = path + ": " + failed.reason;
+  ::close(fd);
+  return failed;
 }
 
 // TXT labels: a full-width colon padded with blanks so the values line up.
@@ -93,6 +142,16 @@ constexpr std::string_view kSummaryLabels[5] = {
     "程序行总数：   ", "代码行总数：   ", "注释行总数：   ", "空白行总数：   ", "代码注释率：   "};
 
 }  // namespace
+
+ReportResult CheckReportTarget(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  if (S_ISDIR(st.st_mode)) {
+    return Failure(ReportFailure::CannotCreate, path,
+                   std::string("cannot replace: ") + std::strerror(EISDIR));
+  }
+  return Failure(ReportFailure::CannotCreate, path, kNotRegularReason);
+}
 
 std::string ReportTimeStamp() {
   std::time_t now = std::time(nullptr);
@@ -171,35 +230,26 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
 }
 
 ReportResult WriteHtmlReport(const std::string& path, const BatchResults& results, CodePage cp) {
-  return WriteReplacing(path, HtmlReportText(results, ReportTimeStamp(), cp));
+  return WriteReplacing(path, HtmlReportText(results, ReportTimeStamp(), cp),
+                        ReportFailure::CannotCreate);
 }
 
 ReportResult WriteCsvReport(const std::string& path, const BatchResults& results, CodePage cp) {
-  return WriteReplacing(path, CsvReportText(results, cp));
+  return WriteReplacing(path, CsvReportText(results, cp), ReportFailure::CannotCreate);
 }
 
 ReportResult WriteTxtReport(const std::string& path, const BatchResults& results, TxtMode mode,
                             CodePage cp) {
   const std::string text = TxtReportText(results, ReportTimeStamp(), mode != TxtMode::New, cp);
-  if (mode != TxtMode::Append) return WriteReplacing(path, text);
-  // Appending keeps what the file holds and adds a complete block at its end.
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return Failure(path, std::string("cannot open: ") + std::strerror(errno));
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      std::string reason = std::string("cannot write: ") + std::strerror(errno);
-      ::close(fd);
-      return Failure(path, reason);
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
+  switch (mode) {
+    case TxtMode::New:
+      return WriteReplacing(path, text, ReportFailure::CannotCreate);
+    case TxtMode::Overwrite:
+      return WriteReplacing(path, text, ReportFailure::CannotOpen);
+    case TxtMode::Append:
+      break;
   }
-  if (::close(fd) != 0) return Failure(path, std::string("cannot write: ") + std::strerror(errno));
-  return {};
+  return AppendToFile(path, text);
 }
 
 }  // namespace tv

@@ -29,11 +29,19 @@ enum class TxtMode { New, Overwrite, Append };
 std::string TxtReportText(const BatchResults& results, std::string_view time_stamp,
                           bool short_ratio_label, CodePage cp);
 
+/// A failure of kind CannotCreate when `path` (its links followed) names a
+/// folder, FIFO, device or socket: reports only ever replace regular files.
+/// Success when it names a regular file or nothing.
+ReportResult CheckReportTarget(const std::string& path);
+
 /// Write the reports, replacing an existing file only once the new one is
 /// complete (the old file survives any failure).
 ReportResult WriteHtmlReport(const std::string& path, const BatchResults& results, CodePage cp);
 ReportResult WriteCsvReport(const std::string& path, const BatchResults& results, CodePage cp);
-/// New and Overwrite replace the file; Append adds to its end in place.
+/// New and Overwrite replace the file; Append adds to its end in place and
+/// cuts the file back to its old size when the append fails. A file that
+/// cannot be opened is CannotCreate for the HTML, CSV and a new TXT report,
+/// CannotOpen when a TXT report overwrites or appends.
 ReportResult WriteTxtReport(const std::string& path, const BatchResults& results, TxtMode mode,
                             CodePage cp);
 
