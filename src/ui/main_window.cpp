@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 #include <algorithm>
 #include <deque>
@@ -26,6 +28,7 @@
 #include "platform/single_instance.h"
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
+#include "ui/about_dialog.h"
 #include "ui/controls/icon_button.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
@@ -176,8 +179,7 @@ const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
       32778, 32803,                       // the folder tree
       1019,  32786, 1015,  32790, 32772,  // settings, save
-      1031,  32791, 32773, 1017,  32788,  // print, About
-      32793, 32789, 32795,                // manual
+      1031,  32791, 32773,                // print
   };
   return kPending;
 }
@@ -433,6 +435,19 @@ void MainWindow::RunCommand(int id) {
     case 32774:
       PropertiesCommand();
       return;
+    case 1017:
+    case 32788:
+      AboutCommand();
+      return;
+    case 32793:
+      HelpCommand(QString());
+      return;
+    case 32789:  // the project's page: the manual's section about it
+      HelpCommand(QStringLiteral("about-this-project"));
+      return;
+    case 32795:  // problems and suggestions: how to report them
+      HelpCommand(QStringLiteral("reporting-a-problem"));
+      return;
     default:
       break;
   }
@@ -482,6 +497,29 @@ void MainWindow::PropertiesCommand() {
     return;
   }
   desktop_->ShowProperties(this, FileOfRow(list_->RowAt(row)));
+}
+
+// --- About and the manual ----------------------------------------------------
+
+void MainWindow::AboutCommand() {
+  // Modal like the find dialog, without a nested event loop.
+  auto* dialog = new AboutDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::ApplicationModal);
+  dialog->show();
+}
+
+void MainWindow::HelpCommand(const QString& fragment) {
+  const QString folder =
+      manual_folder_.isEmpty() ? QCoreApplication::applicationDirPath() : manual_folder_;
+  const QString path = QDir(folder).filePath(QStringLiteral("Help.html"));
+  if (!QFileInfo(path).isFile()) {
+    Error(QStringLiteral("未发现Help.html文件！"));
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(path);
+  if (!fragment.isEmpty()) url.setFragment(fragment);
+  desktop_->OpenInBrowser(url);
 }
 
 void MainWindow::SaveCommand(bool tested) {

@@ -45,6 +45,9 @@ class MainWindow : public QMainWindow {
   /// Replaces the desktop the window opens files and properties through
   /// (the window starts with the real one); `desktop` must outlive the window.
   void SetDesktop(Desktop& desktop) { desktop_ = &desktop; }
+  /// The folder that holds the manual (Help.html); "" (the default) is the
+  /// program's own folder.
+  void SetManualFolder(const QString& folder) { manual_folder_ = folder; }
 
   /// A path handed over at start or by a second start: shown in the
   /// selection field and started at once. While a modal dialog is open the
@@ -113,6 +116,8 @@ class MainWindow : public QMainWindow {
   void ViewCommand(bool report_missing);
   void ViewRow(int display_row);
   void PropertiesCommand();
+  void AboutCommand();
+  void HelpCommand(const QString& fragment);
   SourceFile FileOfRow(const ResultRow& row) const;
   void ShowContextMenu(const QPoint& global_pos);
 
@@ -148,6 +153,7 @@ class MainWindow : public QMainWindow {
   Dialogs& dialogs_;
   QtDesktop own_desktop_;
   Desktop* desktop_ = &own_desktop_;
+  QString manual_folder_;
   RunFlags flags_;
   RunState state_;
   std::unique_ptr<QueuedView> view_;
