@@ -6,6 +6,7 @@
 #include <QTreeView>
 
 #include "ui/controls/folder_chooser.h"
+#include "ui/folder_tree_dialog.h"
 
 namespace tv {
 
@@ -50,6 +51,13 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
                                 const QString& initial_folder) {
   FolderChooserDialog dialog(parent, *this, title, initial_folder);
   return dialog.exec() == QDialog::Accepted ? dialog.ChosenFolder() : QString();
+}
+
+std::optional<QString> QtDialogs::PickFolders(QWidget* parent, const std::string& settings_path,
+                                              CodePage code_page) {
+  FolderTreeDialog dialog(settings_path, code_page, *this, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.KeptText();
 }
 
 }  // namespace tv

@@ -5,6 +5,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <string>
+
+#include "platform/codepage.h"
 
 class QWidget;
 
@@ -39,6 +43,10 @@ class Dialogs {
   /// folder's absolute path, or "" when it was cancelled.
   virtual QString ChooseFolder(QWidget* parent, const QString& title,
                                const QString& initial_folder) = 0;
+  /// The folder tree over the folder list of the settings file: on OK the
+  /// list is saved and the selection's text comes back; nothing on Cancel.
+  virtual std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
+                                             CodePage code_page) = 0;
 };
 
 /// Real dialogs: QMessageBox, Qt's own QFileDialog and the folder chooser
@@ -50,6 +58,8 @@ class QtDialogs : public Dialogs {
   OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
   QString ChooseFolder(QWidget* parent, const QString& title,
                        const QString& initial_folder) override;
+  std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
+                                     CodePage code_page) override;
 };
 
 }  // namespace tv

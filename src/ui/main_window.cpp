@@ -177,7 +177,6 @@ class MainWindow::QueuedView : public RunView {
 // Which command is not built yet: it shows one plain notice.
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
-      32778, 32803,                       // the folder tree
       1019,  32786, 1015,  32790, 32772,  // settings, save
       1031,  32791, 32773,                // print
   };
@@ -407,7 +406,8 @@ void MainWindow::RunCommand(int id) {
     case 32778:
     case 32803:
       if (Guard(QStringLiteral("请统计完后再选择新的目录！"))) return;
-      break;
+      FolderListCommand();
+      return;
     case 32775:
       FindCommand();
       return;
@@ -660,6 +660,26 @@ void MainWindow::SingleDirectoryCommand() {
   selection_file_flag_ = false;
   single_directory_ = true;
   edit_->setText(chosen);
+  edit_->setCursorPosition(0);
+  FlushHandOver();
+}
+
+void MainWindow::FolderListCommand() {
+  const std::optional<QString> kept =
+      dialogs_.PickFolders(this, settings_.settings_path, settings_.code_page);
+  if (!kept) {
+    FlushHandOver();
+    return;
+  }
+  // The tree saved the folder list; the run walks it.
+  ResetResultsDisplay();
+  buttons_[1006]->setEnabled(true);
+  file_selected_ = false;
+  directory_selected_ = true;
+  handed_over_ = false;
+  selection_file_flag_ = false;
+  single_directory_ = false;
+  edit_->setText(*kept);
   edit_->setCursorPosition(0);
   FlushHandOver();
 }

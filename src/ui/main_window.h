@@ -109,6 +109,7 @@ class MainWindow : public QMainWindow {
   void FileSelectionCommand(bool guarded);
   void SelectionFileCommand();
   void SingleDirectoryCommand();
+  void FolderListCommand();
   void FindCommand();
   void SaveCommand(bool tested);
   void PrintCommand(bool tested);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "ui/dialogs.h"
@@ -13,7 +14,7 @@ namespace tv::test {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Call {
-    QString caption;  // a message's caption, "open" for a file dialog, "folder" for a chooser
+    QString caption;  // a message's caption, or "open", "folder", "folder tree"
     QString text;     // a message's text, or the file dialog's or chooser's title
     OpenFileRequest request;  // for a chooser, only its initial folder
     MessageIcon icon = MessageIcon::None;
@@ -38,6 +39,13 @@ class ScriptedDialogs : public Dialogs {
     folders.pop_front();
     return folder;
   }
+  std::optional<QString> PickFolders(QWidget*, const std::string&, CodePage) override {
+    calls.push_back({QStringLiteral("folder tree"), QStringLiteral("请选择需要统计的目录"), {}});
+    if (folder_trees.empty()) return std::nullopt;  // cancelled
+    std::optional<QString> kept = folder_trees.front();
+    folder_trees.pop_front();
+    return kept;
+  }
   /// The last call as "caption: text", or "" when nothing was asked.
   QString Last() const {
     return calls.empty() ? QString()
@@ -46,6 +54,7 @@ class ScriptedDialogs : public Dialogs {
 
   std::vector<Call> calls;
   std::deque<OpenFileAnswer> answers;
+  std::deque<std::optional<QString>> folder_trees;  // the folder tree's answers
   std::deque<QString> folders;  // the choosers' answers; "" or none: cancelled
 };
 
