@@ -19,14 +19,17 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 #include <functional>
 
 #include "platform/codepage.h"
+#include "runs/selection_files.h"
 #include "ui/controls/folder_chooser.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialogs.h"
 #include "ui/find_dialog.h"
+#include "ui/folder_tree_dialog.h"
 #include "ui/main_window.h"
 #include "ui/properties_dialog.h"
 #include "ui/source_viewer.h"
@@ -257,6 +260,34 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&properties)) ++g_failures;
     QTest::qWait(200);
     Save(&properties, QStringLiteral("properties.png"));
+  }
+
+  // The folder tree over a small project under the home folder: one folder
+  // ticked whole, one partly (bold, not ticked), the list of both beside.
+  {
+    const QString home = QDir::homePath();
+    for (const char* f : {"src/app/core", "src/app/ui", "src/lib/net", "src/lib/util", "src/docs"}) {
+      QDir(home).mkpath(QString::fromLatin1(f));
+    }
+    tv::WriteFolderList(settings.toStdString(),
+                        {(home + "/src/app").toStdString(), (home + "/src/lib/net").toStdString()},
+                        tv::CodePage::Gbk);
+    WhenModal([&](QWidget* modal) {
+      auto* tree = qobject_cast<tv::FolderTreeDialog*>(modal);
+      if (tree == nullptr || !QTest::qWaitFor([&] { return tree->IsFilled(); }, 10000)) {
+        ++g_failures;
+        modal->close();
+        return;
+      }
+      QTreeWidgetItem* lib = tree->Tree()->ItemFor((home + "/src/lib").toUtf8());
+      if (lib != nullptr) tree->Tree()->scrollToItem(lib);
+      QTest::qWait(200);
+      Save(tree, QStringLiteral("folder-tree.png"));
+      tree->accept();
+    });
+    window.RunCommand(32778);
+    QTest::qWait(200);
+    Save(&window, QStringLiteral("main-folder-list.png"));
   }
 
   window.close();
