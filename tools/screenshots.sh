@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes a picture of the window and of each of its dialogs, driven through
 # the real commands under a virtual X display:
-#   tools/screenshots.sh OUTDIR
-# Fails when no CJK font is installed or any picture is blank.
+#   tools/screenshots.sh OUTDIR [--manual]
+# Fails when no CJK font is installed or any picture is blank. With --manual
+# it also copies every picture manual/Help.html shows into manual/pictures/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=$(mkdir -p "${1:?usage: tools/screenshots.sh OUTDIR}" && cd "$1" && pwd)
@@ -22,3 +23,13 @@ HOME=$home LANG=C.UTF-8 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x
 rm -f "$out/Setup.ini"
 echo "Pictures in $out:"
 ls "$out"
+if [ "${2:-}" = "--manual" ]; then
+  for picture in $(grep -o 'src="pictures/[^"]*"' "$root/manual/Help.html" | sed 's/^src="pictures\///; s/"$//' | sort -u); do
+    if [ ! -f "$out/$picture" ]; then
+      echo "screenshots: the manual shows $picture, which was not taken" >&2
+      exit 1
+    fi
+    cp "$out/$picture" "$root/manual/pictures/$picture"
+  done
+  echo "The manual's pictures are in $root/manual/pictures."
+fi

@@ -211,12 +211,6 @@ int main(int argc, char** argv) {
   });
   window.RunCommand(32796);
 
-  WhenModal([](QWidget* modal) {
-    Save(modal, QStringLiteral("message-not-built.png"));
-    modal->close();
-  });
-  window.RunCommand(1019);
-
   // The source viewer on one sample of each family, opened from its row.
   const struct {
     const char* file;
@@ -260,6 +254,32 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&properties)) ++g_failures;
     QTest::qWait(200);
     Save(&properties, QStringLiteral("properties.png"));
+  }
+
+  // The About box, opened from its button.
+  window.RunCommand(1017);
+  if (auto* about = window.findChild<QDialog*>(QStringLiteral("100"))) {
+    if (!QTest::qWaitForWindowExposed(about)) ++g_failures;
+    QTest::qWait(200);
+    Save(about, QStringLiteral("about.png"));
+    about->close();
+  } else {
+    std::fprintf(stderr, "screenshots: the About box did not open\n");
+    ++g_failures;
+  }
+
+  // The settings dialog, opened from its button, with a user list typed in
+  // and closed without saving.
+  window.RunCommand(1019);
+  if (auto* settings = window.findChild<QDialog*>(QStringLiteral("162"))) {
+    if (!QTest::qWaitForWindowExposed(settings)) ++g_failures;
+    settings->findChild<QLineEdit*>(QStringLiteral("1021"))->setText(QStringLiteral(".cxx;.hpp;"));
+    QTest::qWait(200);
+    Save(settings, QStringLiteral("settings.png"));
+    settings->reject();
+  } else {
+    std::fprintf(stderr, "screenshots: the settings dialog did not open\n");
+    ++g_failures;
   }
 
   // The folder tree over a small project under the home folder: one folder
