@@ -34,6 +34,7 @@
 #include "ui/dialog_units.h"
 #include "ui/find_dialog.h"
 #include "ui/properties_dialog.h"
+#include "ui/settings_dialog.h"
 #include "ui/source_viewer.h"
 
 // The icons live in a static library, whose resources are registered by hand.
@@ -177,7 +178,7 @@ class MainWindow::QueuedView : public RunView {
 // Which command is not built yet: it shows one plain notice.
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
-      1019,  32786, 1015,  32790, 32772,  // settings, save
+      1015,  32790, 32772,  // save
       1031,  32791, 32773,                // print
   };
   return kPending;
@@ -410,6 +411,10 @@ void MainWindow::RunCommand(int id) {
       return;
     case 32775:
       FindCommand();
+      return;
+    case 1019:
+    case 32786:
+      SettingsCommand();
       return;
     case 1015:
     case 32790:
@@ -688,6 +693,17 @@ void MainWindow::FindCommand() {
   // Modal for the whole program, without a nested event loop: the command
   // returns at once, and a hand-over waits until the dialog has closed.
   auto* dialog = new FindDialog(list_, dialogs_, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::ApplicationModal);
+  dialog->show();
+}
+
+void MainWindow::SettingsCommand() {
+  // Modal like the find dialog, without a nested event loop.
+  SettingsPlaces places{settings_.settings_path, settings_.code_page,
+                        QCoreApplication::applicationFilePath().toStdString(),
+                        DesktopPlaces::ForUser()};
+  auto* dialog = new SettingsDialog(std::move(places), dialogs_, *desktop_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::ApplicationModal);
   dialog->show();

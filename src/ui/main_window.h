@@ -111,6 +111,7 @@ class MainWindow : public QMainWindow {
   void SingleDirectoryCommand();
   void FolderListCommand();
   void FindCommand();
+  void SettingsCommand();
   void SaveCommand(bool tested);
   void PrintCommand(bool tested);
   void NotBuiltYet();
