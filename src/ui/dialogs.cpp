@@ -16,6 +16,7 @@ void QtDialogs::Message(QWidget* parent, MessageIcon icon, const QString& captio
   if (icon == MessageIcon::Information) qt_icon = QMessageBox::Information;
   if (icon == MessageIcon::Warning) qt_icon = QMessageBox::Warning;
   if (icon == MessageIcon::Stop) qt_icon = QMessageBox::Critical;
+  if (icon == MessageIcon::Question) qt_icon = QMessageBox::Question;
   QMessageBox box(qt_icon, caption, text, QMessageBox::Ok, parent);
   box.exec();
 }
@@ -51,6 +52,30 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
                                 const QString& initial_folder) {
   FolderChooserDialog dialog(parent, *this, title, initial_folder);
   return dialog.exec() == QDialog::Accepted ? dialog.ChosenFolder() : QString();
+}
+
+SaveFileAnswer QtDialogs::SaveFile(QWidget* parent, const SaveFileRequest& request) {
+  QFileDialog dialog(parent, request.title, request.initial_folder);
+  // Qt's own dialog, as for opening; the caller asks about an existing file
+  // itself, after adding the format's extension.
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(request.filters);
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 520)));
+  SaveFileAnswer answer;
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return answer;
+  answer.accepted = true;
+  answer.path = dialog.selectedFiles().constFirst();
+  answer.filter =
+      std::max(0, static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())));
+  return answer;
+}
+
+bool QtDialogs::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                  parent);
+  return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<QString> QtDialogs::PickFolders(QWidget* parent, const std::string& settings_path,

@@ -15,7 +15,7 @@ class QWidget;
 namespace tv {
 
 /// The icon of a message box; None shows a plain one.
-enum class MessageIcon { None, Information, Warning, Stop };
+enum class MessageIcon { None, Information, Warning, Stop, Question };
 
 /// An open-file dialog: title, filters in Qt's form ("Name (*.a *.b)"),
 /// the filter shown first (0-based), the first folder, one or several files.
@@ -33,6 +33,20 @@ struct OpenFileAnswer {
   int filter = 0;     // the filter chosen, 0-based
 };
 
+/// A save-file dialog: title, filters in Qt's form, the first folder. It
+/// adds no extension and never asks about overwriting itself.
+struct SaveFileRequest {
+  QString title;
+  QStringList filters;
+  QString initial_folder;
+};
+
+struct SaveFileAnswer {
+  bool accepted = false;
+  QString path;    // the full path as the user gave it
+  int filter = 0;  // the filter chosen, 0-based
+};
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -47,6 +61,9 @@ class Dialogs {
   /// list is saved and the selection's text comes back; nothing on Cancel.
   virtual std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
                                              CodePage code_page) = 0;
+  virtual SaveFileAnswer SaveFile(QWidget* parent, const SaveFileRequest& request) = 0;
+  /// A question with Yes and No buttons and the question icon: true for Yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 /// Real dialogs: QMessageBox, Qt's own QFileDialog and the folder chooser
@@ -60,6 +77,8 @@ class QtDialogs : public Dialogs {
                        const QString& initial_folder) override;
   std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
                                      CodePage code_page) override;
+  SaveFileAnswer SaveFile(QWidget* parent, const SaveFileRequest& request) override;
+  bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 }  // namespace tv

@@ -26,6 +26,7 @@
 #include "engine/file_types.h"
 #include "platform/ini.h"
 #include "platform/single_instance.h"
+#include "reports/excel_driver.h"
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
@@ -34,6 +35,7 @@
 #include "ui/dialog_units.h"
 #include "ui/find_dialog.h"
 #include "ui/properties_dialog.h"
+#include "ui/save_results.h"
 #include "ui/settings_dialog.h"
 #include "ui/source_viewer.h"
 
@@ -178,7 +180,6 @@ class MainWindow::QueuedView : public RunView {
 // Which command is not built yet: it shows one plain notice.
 const std::vector<int>& MainWindow::PendingCommands() {
   static const std::vector<int> kPending = {
-      1015,  32790, 32772,  // save
       1031,  32791, 32773,                // print
   };
   return kPending;
@@ -535,7 +536,22 @@ void MainWindow::SaveCommand(bool tested) {
     }
     if (Guard(QStringLiteral("请统计完后再执行保存操作！"))) return;
   }
-  NotBuiltYet();
+  SaveSource source;
+  source.row_count = [this] { return list_->RowCount(); };
+  source.results = [this](int count) {
+    BatchResults results;
+    for (const ResultRow* row : list_->RowsInDisplayOrder()) {
+      if (static_cast<int>(results.rows.size()) >= count) break;
+      results.rows.push_back(*row);
+    }
+    results.summary = {S(fields_[1008]->text()), S(fields_[1009]->text()),
+                       S(fields_[1010]->text()), S(fields_[1011]->text()),
+                       S(fields_[1051]->text())};
+    return results;
+  };
+  SaveResultsCommand(this, dialogs_, source,
+                     {settings_.code_page, QDir::homePath(), InstalledDrivers()});
+  FlushHandOver();
 }
 
 void MainWindow::PrintCommand(bool tested) {

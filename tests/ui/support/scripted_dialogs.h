@@ -46,6 +46,24 @@ class ScriptedDialogs : public Dialogs {
     folder_trees.pop_front();
     return kept;
   }
+  /// Records "save" with the title, filters and first folder; answered from `saves`.
+  SaveFileAnswer SaveFile(QWidget*, const SaveFileRequest& request) override {
+    calls.push_back({QStringLiteral("save"), request.title,
+                     {request.title, request.filters, 0, request.initial_folder, false}});
+    if (saves.empty()) return {};  // cancelled
+    SaveFileAnswer answer = saves.front();
+    saves.pop_front();
+    return answer;
+  }
+  /// Recorded as a message with the question icon; answered from `yes_no`
+  /// (none left: No).
+  bool AskYesNo(QWidget*, const QString& caption, const QString& text) override {
+    calls.push_back({caption, text, {}, MessageIcon::Question});
+    if (yes_no.empty()) return false;
+    const bool yes = yes_no.front();
+    yes_no.pop_front();
+    return yes;
+  }
   /// The last call as "caption: text", or "" when nothing was asked.
   QString Last() const {
     return calls.empty() ? QString()
@@ -56,6 +74,8 @@ class ScriptedDialogs : public Dialogs {
   std::deque<OpenFileAnswer> answers;
   std::deque<std::optional<QString>> folder_trees;  // the folder tree's answers
   std::deque<QString> folders;  // the choosers' answers; "" or none: cancelled
+  std::deque<SaveFileAnswer> saves;  // the save dialog's answers; none: cancelled
+  std::deque<bool> yes_no;           // the questions' answers
 };
 
 }  // namespace tv::test
