@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QTreeView>
 
 #include "ui/controls/folder_chooser.h"
@@ -52,6 +53,11 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
                                 const QString& initial_folder) {
   FolderChooserDialog dialog(parent, *this, title, initial_folder);
   return dialog.exec() == QDialog::Accepted ? dialog.ChosenFolder() : QString();
+}
+
+bool QtDialogs::Print(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 SaveFileAnswer QtDialogs::SaveFile(QWidget* parent, const SaveFileRequest& request) {

@@ -10,6 +10,7 @@
 
 #include "platform/codepage.h"
 
+class QPrinter;
 class QWidget;
 
 namespace tv {
@@ -57,6 +58,8 @@ class Dialogs {
   /// folder's absolute path, or "" when it was cancelled.
   virtual QString ChooseFolder(QWidget* parent, const QString& title,
                                const QString& initial_folder) = 0;
+  /// The print dialog on `printer`, which it sets up; true when accepted.
+  virtual bool Print(QWidget* parent, QPrinter& printer) = 0;
   /// The folder tree over the folder list of the settings file: on OK the
   /// list is saved and the selection's text comes back; nothing on Cancel.
   virtual std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
@@ -75,6 +78,7 @@ class QtDialogs : public Dialogs {
   OpenFileAnswer OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
   QString ChooseFolder(QWidget* parent, const QString& title,
                        const QString& initial_folder) override;
+  bool Print(QWidget* parent, QPrinter& printer) override;
   std::optional<QString> PickFolders(QWidget* parent, const std::string& settings_path,
                                      CodePage code_page) override;
   SaveFileAnswer SaveFile(QWidget* parent, const SaveFileRequest& request) override;

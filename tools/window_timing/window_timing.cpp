@@ -24,6 +24,7 @@ class SilentDialogs : public tv::Dialogs {
   void Message(QWidget*, tv::MessageIcon, const QString&, const QString&) override {}
   tv::OpenFileAnswer OpenFiles(QWidget*, const tv::OpenFileRequest&) override { return {}; }
   QString ChooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
+  bool Print(QWidget*, QPrinter&) override { return false; }
 };
 
 double Median(std::vector<double> v) {

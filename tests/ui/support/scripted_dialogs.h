@@ -2,6 +2,7 @@
 // tests never block on a modal dialog.
 #pragma once
 
+#include <QPrinter>
 #include <QString>
 #include <deque>
 #include <optional>
@@ -64,6 +65,20 @@ class ScriptedDialogs : public Dialogs {
     yes_no.pop_front();
     return yes;
   }
+  /// Records the fields the dialog would open with as "print: copies N,
+  /// pages A to B"; accepted with a PDF file when `pdf_files` has one.
+  bool Print(QWidget*, QPrinter& printer) override {
+    calls.push_back({QStringLiteral("print"), QStringLiteral("copies %1, pages %2 to %3")
+                                                   .arg(printer.copyCount())
+                                                   .arg(printer.fromPage())
+                                                   .arg(printer.toPage()),
+                     {}});
+    if (pdf_files.empty()) return false;  // cancelled
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf_files.front());
+    pdf_files.pop_front();
+    return true;
+  }
   /// The last call as "caption: text", or "" when nothing was asked.
   QString Last() const {
     return calls.empty() ? QString()
@@ -73,6 +88,7 @@ class ScriptedDialogs : public Dialogs {
   std::vector<Call> calls;
   std::deque<OpenFileAnswer> answers;
   std::deque<std::optional<QString>> folder_trees;  // the folder tree's answers
+  std::deque<QString> pdf_files;  // the print dialog's answers; none: cancelled
   std::deque<QString> folders;  // the choosers' answers; "" or none: cancelled
   std::deque<SaveFileAnswer> saves;  // the save dialog's answers; none: cancelled
   std::deque<bool> yes_no;           // the questions' answers

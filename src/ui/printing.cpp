@@ -1,0 +1,98 @@
+#include "ui/printing.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrinter>
+#include <cmath>
+
+namespace tv {
+namespace {
+
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Draws on a printer in its device pixels with the default font, measured
+// against the printer so that the layout and the drawing agree.
+class PrinterSurface : public PrintSurface {
+ public:
+  explicit PrinterSurface(QPrinter& printer) : printer_(printer), metrics_(font_, &printer) {}
+
+  PrintMetrics Metrics() override {
+    // The average of the 52 letters: the font file's own average width is
+    // far too wide for CJK fonts.
+    const double letters = metrics_.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {printer_.width(), printer_.height(), metrics_.height(),
+            static_cast<int>(std::lround(letters / 52.0))};
+  }
+  bool BeginDocument(std::string_view name) override {
+    printer_.setDocName(Q(name));
+    if (!painter_.begin(&printer_)) return false;
+    painter_.setFont(font_);
+    return true;
+  }
+  bool BeginPage() override {
+    if (first_page_) {
+      first_page_ = false;  // the painter began it
+      return true;
+    }
+    return printer_.newPage();
+  }
+  void EndPage() override {}
+  bool EndDocument() override {
+    const bool ended = painter_.end();
+    return ended && printer_.printerState() != QPrinter::Error;
+  }
+  // The point is the text's top left corner; Qt draws from the baseline.
+  void DrawText(int x, int y, std::string_view text) override {
+    painter_.drawText(x, y + metrics_.ascent(), Q(text));
+  }
+
+ private:
+  QPrinter& printer_;
+  QFont font_;
+  QFontMetrics metrics_;
+  QPainter painter_;
+  bool first_page_ = true;
+};
+
+// What a failure message says of the device: the PDF file or the printer.
+QString DeviceLine(const QPrinter& printer) {
+  return printer.outputFormat() == QPrinter::PdfFormat
+             ? QStringLiteral("文件：") + printer.outputFileName()
+             : QStringLiteral("打印机：") + printer.printerName();
+}
+
+}  // namespace
+
+bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, CodePage cp,
+                  const QString& title) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setCopyCount(1);
+  printer.setFromTo(1, 1);
+  if (!dialogs.Print(parent, printer)) return false;
+  // The whole table is printed, whatever range the dialog was given.
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setFromTo(0, 0);
+  PrinterSurface surface(printer);
+  switch (PrintResultsTable(surface, table, cp)) {
+    case PrintOutcome::Printed:
+      return true;
+    case PrintOutcome::DoesNotFit:
+      dialogs.Message(parent, MessageIcon::Warning, title, Q(kPrintTooWideText));
+      return false;
+    case PrintOutcome::NotStarted:
+      dialogs.Message(parent, MessageIcon::Stop, QStringLiteral("错误"),
+                      QStringLiteral("无法开始打印！\n") + DeviceLine(printer));
+      return false;
+    case PrintOutcome::Failed:
+      dialogs.Message(parent, MessageIcon::Stop, QStringLiteral("错误"),
+                      QStringLiteral("打印出错，打印的内容可能不完整！\n") + DeviceLine(printer));
+      return false;
+  }
+  return false;
+}
+
+}  // namespace tv
