@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reports/result_texts.h"
@@ -15,47 +16,37 @@ namespace tv {
 namespace {
 
 // Checks that calls come in a valid order and notes where each text lands.
-class RecordingSurface : public PrintSurface {
- public:
+struct RecordingSurface : PrintSurface {
   PrintMetrics metrics;
-  std::string fail;                // the call that fails: "start", "page N" or "end"
-  std::string document = "-";      // "open" between begin and end, then the name
-  int pages = 0;                   // pages begun
+  std::string fail;            // the call that fails: "start", "page N" or "end"
+  std::string document = "-";  // "open" between begin and end, then the name
+  std::string name;
+  int pages = 0;  // pages begun
+  bool in_page = false;
   std::vector<std::string> draws;  // "pPAGE lLINE xX TEXT"
 
   PrintMetrics Metrics() override { return metrics; }
-  bool BeginDocument(std::string_view name) override {
-    EXPECT_EQ(document, "-");
-    name_ = name;
-    if (fail == "start") return false;
-    document = "open";
-    return true;
+  bool BeginDocument(std::string_view n) override {
+    name = n;
+    if (fail != "start") document = "open";
+    return fail != "start";
   }
   bool BeginPage() override {
-    EXPECT_TRUE(document == "open" && !in_page_);
-    in_page_ = fail != "page " + std::to_string(++pages);
-    return in_page_;
+    EXPECT_TRUE(document == "open" && !in_page);
+    return in_page = fail != "page " + std::to_string(++pages);
   }
-  void EndPage() override {
-    EXPECT_TRUE(in_page_);
-    in_page_ = false;
-  }
+  void EndPage() override { EXPECT_TRUE(std::exchange(in_page, false)); }
   bool EndDocument() override {
-    EXPECT_TRUE(document == "open" && !in_page_);
-    document = name_;
+    EXPECT_TRUE(document == "open" && !in_page);
+    document = name;
     return fail != "end";
   }
   void DrawText(int x, int y, std::string_view text) override {
-    EXPECT_TRUE(in_page_);
-    EXPECT_EQ((y - 5) % metrics.line_height, 0) << "y " << y;
+    EXPECT_TRUE(in_page && (y - 5) % metrics.line_height == 0) << y;
     draws.push_back("p" + std::to_string(pages) + " l" +
                     std::to_string((y - 5) / metrics.line_height) + " x" + std::to_string(x) + " " +
                     std::string(text));
   }
-
- private:
-  std::string name_;
-  bool in_page_ = false;
 };
 
 TEST(PrintLayout, FollowsItsTableFile) {
@@ -69,14 +60,18 @@ TEST(PrintLayout, FollowsItsTableFile) {
     surface.metrics = {std::stoi(c.in[1]), std::stoi(c.in[2]), std::stoi(c.in[3]),
                        std::stoi(c.in[4])};
     surface.fail = c.in[6];
-    std::vector<ResultRow> rows;
-    for (int r = 0; r < std::stoi(c.in[5]); ++r) {
-      const std::string n = std::to_string(r);
-      rows.emplace_back((r % 2 == 0 ? "src/sub/f" : "f") + n + ".c", n + ".1", n + ".2", n + ".3",
-                        n + ".4", n + ".5");
-    }
+    std::vector<ResultRow> rows(std::stoul(c.in[5]));
     std::vector<const ResultRow*> shown;
-    for (const ResultRow& row : rows) shown.push_back(&row);
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const std::string n = std::to_string(r);
+      rows[r] = {(r % 2 == 0 ? "src/sub/f" : "f") + n + ".c",
+                 n + ".1",
+                 n + ".2",
+                 n + ".3",
+                 n + ".4",
+                 n + ".5"};
+      shown.push_back(&rows[r]);
+    }
     const PrintTable table{headers, shown, {"40 (共2个文件)", "30", "6", "4", "13.33%"}};
     const PrintOutcome outcome =
         PrintResultsTable(surface, table, c.in[0] == "utf8" ? CodePage::Utf8 : CodePage::Gbk);
