@@ -23,6 +23,7 @@ tv_need_packages() {
 # and the independent .xls reader the tests use as an oracle.
 TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
   libbenchmark-dev qt6-base-dev libgl-dev)
-TV_TEST_PACKAGES=(python3 python3-xlrd)
+# poppler-utils reads the printed PDF back; the CJK font prints its headers.
+TV_TEST_PACKAGES=(python3 python3-xlrd poppler-utils fonts-wqy-microhei)
 # A virtual display and a CJK font, to take pictures of the window.
 TV_SCREENSHOT_PACKAGES=(xvfb xauth fonts-wqy-microhei)
