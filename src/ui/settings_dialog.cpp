@@ -1,6 +1,7 @@
 #include "ui/settings_dialog.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
@@ -31,7 +32,7 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
   setWindowTitle(QStringLiteral("参数设置"));
   setWindowIcon(ProgramIcon(128));
   const DialogUnits du(font());
-  setFixedSize(du.Size(300, 318));
+  setFixedSize(du.Size(300, 328));
 
   // The built-in list, then the five user lists, each under its label. The
   // labels get a little room past their rectangles: CJK glyphs are taller
@@ -74,7 +75,7 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
   note->setObjectName(QStringLiteral("note"));
   note->setWordWrap(true);
   note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  note->setGeometry(du.Rect(10, y + 1, 280, 44));
+  note->setGeometry(du.Rect(10, y + 1, 280, 40));
 
   // The check boxes in two columns.
   struct FlagSpec {
@@ -91,7 +92,7 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
       {1033, "创建桌面快捷方式图标", 155, 2},
       {1052, "在资源管理器中加入快捷操作方式", 155, 3},
   };
-  const int flags_top = y + 50;
+  const int flags_top = y + 45;
   for (const FlagSpec& f : flags) {
     auto* box = new QCheckBox(QString::fromUtf8(f.text), this);
     box->setObjectName(QString::number(f.id));
@@ -103,16 +104,24 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
     }
   }
 
+  auto* line = new QFrame(this);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  line->setGeometry(du.Rect(7, 278, 286, 1).adjusted(0, -1, 0, 1));
+
   auto* save =
       new IconButton(QStringLiteral("1006"), QStringLiteral("保 存"), ProgramIcon(169), this);
-  save->setGeometry(du.Rect(206, 271, 39, 36));
+  save->setGeometry(du.Rect(206, 284, 39, 36));
   auto* cancel =
       new IconButton(QStringLiteral("2"), QStringLiteral("取 消"), ProgramIcon(180), this);
-  cancel->setGeometry(du.Rect(251, 271, 39, 36));
+  cancel->setGeometry(du.Rect(251, 284, 39, 36));
+  // Icons the size of the window's toolbar icons.
+  for (IconButton* button : {save, cancel}) button->setIconSize(QSize(du.X(16), du.X(16)));
   connect(save, &QToolButton::clicked, this, &SettingsDialog::Save);
   connect(cancel, &QToolButton::clicked, this, &QDialog::reject);
 
   Load();
+  lists_.at(1021)->setFocus();
 }
 
 void SettingsDialog::Load() {
