@@ -24,6 +24,7 @@
 #include <functional>
 
 #include "platform/codepage.h"
+#include "reports/text_reports.h"
 #include "runs/selection_files.h"
 #include "ui/controls/folder_chooser.h"
 #include "ui/controls/sort_list.h"
@@ -323,6 +324,51 @@ int main(int argc, char** argv) {
     modal->close();
   });
   window.RunCommand(1031);
+
+  // Saving the results as TXT over an earlier report in the home folder:
+  // the save dialog, then the question whether to replace or append.
+  {
+    window.HandOverPath(examples);
+    if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
+    QFile earlier(QDir::homePath() + QStringLiteral("/report.txt"));
+    if (earlier.open(QIODevice::WriteOnly)) {
+      earlier.write(tv::TxtReportText({}, tv::ReportTimeStamp(), false, tv::CodePage::Gbk).c_str());
+    }
+    earlier.close();
+    WhenModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) {
+        ++g_failures;
+        modal->close();
+        return;
+      }
+      dialog->selectNameFilter(dialog->nameFilters().value(3));
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("report"));
+      QTest::qWait(300);
+      Save(dialog, QStringLiteral("save-dialog.png"));
+      WhenModal([&](QWidget* question) {
+        auto* box = qobject_cast<QMessageBox*>(question);
+        if (box == nullptr || box->button(QMessageBox::No) == nullptr) {
+          ++g_failures;
+          question->close();
+          return;
+        }
+        Save(box, QStringLiteral("save-question.png"));
+        WhenModal([&](QWidget* done) {
+          Save(done, QStringLiteral("save-done.png"));
+          done->close();
+        });
+        box->button(QMessageBox::No)->click();
+      });
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    window.RunCommand(1015);
+    earlier.open(QIODevice::ReadOnly);
+    if (earlier.readAll().count(QByteArray(57, '-')) != 4) {
+      std::fprintf(stderr, "screenshots: the TXT save did not append a second block\n");
+      ++g_failures;
+    }
+  }
 
   window.close();
   return g_failures == 0 ? 0 : 1;
