@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <cmath>
 
@@ -65,6 +66,24 @@ QString DeviceLine(const QPrinter& printer) {
              : QStringLiteral("打印机：") + printer.printerName();
 }
 
+// The job options a printer passes to the print server, as name, value,
+// name, value: the key Qt's CUPS support keeps them under.
+constexpr auto kServerJobOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+void DropServerPageChoice(QPrinter& printer) {
+  QPrintEngine* engine = printer.printEngine();
+  QStringList options = engine->property(kServerJobOptions).toStringList();
+  if (options.isEmpty()) return;
+  for (qsizetype i = 0; i + 1 < options.size();) {
+    if (options[i] == QLatin1String("page-ranges") || options[i] == QLatin1String("page-set")) {
+      options.remove(i, 2);
+    } else {
+      i += 2;
+    }
+  }
+  engine->setProperty(kServerJobOptions, options);
+}
+
 }  // namespace
 
 bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, CodePage cp,
@@ -73,9 +92,12 @@ bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, Co
   printer.setCopyCount(1);
   printer.setFromTo(1, 1);
   if (!dialogs.Print(parent, printer)) return false;
-  // The whole table is printed, whatever range the dialog was given.
+  // The whole table is printed, whatever range the dialog was given: drawing
+  // never skips a page, and the page list and odd/even set that the dialog
+  // hands to the print server as job options are taken out again.
   printer.setPrintRange(QPrinter::AllPages);
   printer.setFromTo(0, 0);
+  DropServerPageChoice(printer);
   PrinterSurface surface(printer);
   switch (PrintResultsTable(surface, table, cp)) {
     case PrintOutcome::Printed:
