@@ -23,7 +23,7 @@ struct RecordingSurface : PrintSurface {
   std::string name;
   int pages = 0;  // pages begun
   bool in_page = false;
-  std::vector<std::string> draws;  // "pPAGE lLINE xX TEXT"
+  std::vector<std::pair<std::string, std::string>> draws;  // "pPAGE lLINE xX", text
 
   PrintMetrics Metrics() override { return metrics; }
   bool BeginDocument(std::string_view n) override {
@@ -43,9 +43,9 @@ struct RecordingSurface : PrintSurface {
   }
   void DrawText(int x, int y, std::string_view text) override {
     EXPECT_TRUE(in_page && (y - 5) % metrics.line_height == 0) << y;
-    draws.push_back("p" + std::to_string(pages) + " l" +
-                    std::to_string((y - 5) / metrics.line_height) + " x" + std::to_string(x) + " " +
-                    std::string(text));
+    draws.emplace_back("p" + std::to_string(pages) + " l" +
+                           std::to_string((y - 5) / metrics.line_height) + " x" + std::to_string(x),
+                       text);
   }
 };
 
@@ -60,18 +60,14 @@ TEST(PrintLayout, FollowsItsTableFile) {
     surface.metrics = {std::stoi(c.in[1]), std::stoi(c.in[2]), std::stoi(c.in[3]),
                        std::stoi(c.in[4])};
     surface.fail = c.in[6];
-    std::vector<ResultRow> rows(std::stoul(c.in[5]));
-    std::vector<const ResultRow*> shown;
-    for (size_t r = 0; r < rows.size(); ++r) {
+    std::vector<ResultRow> rows;
+    for (int r = 0; r < std::stoi(c.in[5]); ++r) {
       const std::string n = std::to_string(r);
-      rows[r] = {(r % 2 == 0 ? "src/sub/f" : "f") + n + ".c",
-                 n + ".1",
-                 n + ".2",
-                 n + ".3",
-                 n + ".4",
-                 n + ".5"};
-      shown.push_back(&rows[r]);
+      rows.emplace_back((r % 2 == 0 ? "src/sub/f" : "f") + n + ".c", n + ".1", n + ".2", n + ".3",
+                        n + ".4", n + ".5");
     }
+    std::vector<const ResultRow*> shown;
+    for (const ResultRow& row : rows) shown.push_back(&row);
     const PrintTable table{headers, shown, {"40 (共2个文件)", "30", "6", "4", "13.33%"}};
     const PrintOutcome outcome =
         PrintResultsTable(surface, table, c.in[0] == "utf8" ? CodePage::Utf8 : CodePage::Gbk);
@@ -79,14 +75,10 @@ TEST(PrintLayout, FollowsItsTableFile) {
     std::vector<std::string> got = {outcomes[static_cast<int>(outcome)], surface.document,
                                     std::to_string(surface.pages),
                                     std::to_string(surface.draws.size())};
-    // Only where the listed texts are drawn is compared.
-    auto text_of = [](const std::string& draw) {
-      return draw.substr(draw.find(' ', draw.find(' ', draw.find(' ') + 1) + 1) + 1);
-    };
-    std::set<std::string> texts;
-    for (size_t i = 4; i < c.out.size(); ++i) texts.insert(text_of(c.out[i]));
-    for (const std::string& d : surface.draws) {
-      if (texts.count(text_of(d)) != 0) got.push_back(d);
+    std::set<std::string> texts;  // only where these are drawn is compared
+    for (size_t i = 5; i < c.out.size(); i += 2) texts.insert(c.out[i]);
+    for (const auto& [where, text] : surface.draws) {
+      if (texts.count(text) != 0) got.insert(got.end(), {where, text});
     }
     EXPECT_EQ(got, c.out);
   }

@@ -11,7 +11,6 @@
 
 #include "support/scripted_dialogs.h"
 #include "support/table_file.h"
-#include "ui/controls/sort_list.h"
 #include "ui/main_window.h"
 
 class PrintingTest : public QObject {
@@ -46,7 +45,6 @@ class PrintingTest : public QObject {
     dialogs.calls.clear();
     w.RunCommand(1031);
     QCOMPARE(dialogs.Last(), QStringLiteral("print: copies 1, pages 1 to 1"));
-    if (qEnvironmentVariableIsSet("TV_KEEP_PDF")) QFile::copy(pdf, qgetenv("TV_KEEP_PDF"));
 
     const QString info = Run("pdfinfo", {pdf});
     const QStringList pages =
