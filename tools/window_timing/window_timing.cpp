@@ -13,19 +13,15 @@
 #include <fstream>
 #include <vector>
 
+#include "support/scripted_dialogs.h"
 #include "ui/controls/sort_list.h"
-#include "ui/dialogs.h"
 #include "ui/main_window.h"
 
 namespace {
 
-class SilentDialogs : public tv::Dialogs {
- public:
-  void Message(QWidget*, tv::MessageIcon, const QString&, const QString&) override {}
-  tv::OpenFileAnswer OpenFiles(QWidget*, const tv::OpenFileRequest&) override { return {}; }
-  QString ChooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-  bool Print(QWidget*, QPrinter&) override { return false; }
-};
+// The tests' scripted dialogs: nothing is asked during a timed run, and
+// they follow every change of the dialogs interface.
+using SilentDialogs = tv::test::ScriptedDialogs;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
