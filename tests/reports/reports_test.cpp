@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 
 #include <csignal>
-#include <functional>
 #include <regex>
-#include <thread>
 
 #include "reports/excel_report.h"
 #include "reports/result_texts.h"
@@ -49,8 +44,6 @@ TEST(TextReportsTest, MatchTheirGoldenFilesByteForByte) {
   }
 }
 
-// The read-only target is refused even for root: that write runs on a thread
-// that gave up its capabilities.
 TEST(ReportFilesTest, AreReplacedWhenCompleteOrAppendedInPlace) {
   test::TempDir dir;
   const std::string path = dir / "r.txt";
@@ -67,76 +60,35 @@ TEST(ReportFilesTest, AreReplacedWhenCompleteOrAppendedInPlace) {
   std::filesystem::create_symlink(dir / "real.csv", dir / "link.csv");
   ASSERT_TRUE(WriteCsvReport(dir / "link.csv", SampleResults(), CodePage::Gbk).ok);
   EXPECT_EQ(test::ReadFile(dir / "real.csv"), CsvReportText(SampleResults(), CodePage::Gbk));
-  test::WriteFile(dir / "ro.csv", "keep");
-  std::filesystem::permissions(dir / "ro.csv", std::filesystem::perms::owner_read);
-  ReportResult result;
-  std::thread([&] {
-    __user_cap_header_struct self{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct none[2] = {};
-    ASSERT_EQ(::syscall(SYS_capset, &self, none), 0);
-    result = WriteCsvReport(dir / "ro.csv", SampleResults(), CodePage::Gbk);
-  }).join();
-  EXPECT_EQ(result.error, dir / "ro.csv: cannot write: Permission denied");
-  EXPECT_EQ(test::ReadFile(dir / "ro.csv"), "keep");
-  EXPECT_EQ(WriteHtmlReport(dir / "no/r.htm", SampleResults(), CodePage::Gbk).error,
-            dir / "no/r.htm: cannot create: No such file or directory");
-  const std::vector<std::string> left = {"link.csv", "r.txt", "real.csv", "ro.csv"};
+  const std::vector<std::string> left = {"link.csv", "r.txt", "real.csv"};
   EXPECT_EQ(test::FolderEntries(dir.Path()), left) << "no temporary file is left";
 }
 
-ReportResult WriteBy(const std::string& writer, const std::string& path) {
+// The writer named in the failure table; "full" runs it with files capped at
+// 64 bytes (SIGXFSZ ignored, so the write fails with EFBIG).
+ReportResult WriteBy(const std::string& writer, const std::string& path, bool full) {
   BatchResults results = SampleResults();
-  if (writer == "html") return WriteHtmlReport(path, results, CodePage::Gbk);
-  if (writer == "csv") return WriteCsvReport(path, results, CodePage::Gbk);
-  if (writer == "txt-new") return WriteTxtReport(path, results, TxtMode::New, CodePage::Gbk);
-  if (writer == "txt-overwrite") {
-    return WriteTxtReport(path, results, TxtMode::Overwrite, CodePage::Gbk);
-  }
-  if (writer == "txt-append") return WriteTxtReport(path, results, TxtMode::Append, CodePage::Gbk);
-  if (writer == "xls-bare") return WriteExcelReport(path, results, {});
   if (writer == "xls-long") results.rows[1][kName] = std::string(40000, 'n');
-  return WriteExcelReport(path, results);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit cap{full ? 64 : old.rlim_cur, old.rlim_max};
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &cap);
+  const CodePage cp = CodePage::Gbk;
+  const ReportResult r =
+      writer == "html"            ? WriteHtmlReport(path, results, cp)
+      : writer == "csv"           ? WriteCsvReport(path, results, cp)
+      : writer == "txt-new"       ? WriteTxtReport(path, results, TxtMode::New, cp)
+      : writer == "txt-overwrite" ? WriteTxtReport(path, results, TxtMode::Overwrite, cp)
+      : writer == "txt-append"    ? WriteTxtReport(path, results, TxtMode::Append, cp)
+      : writer == "xls-bare"      ? WriteExcelReport(path, results, {})
+                                  : WriteExcelReport(path, results);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  return r;
 }
 
-// Runs `write` in a child process whose files may not grow past `limit`
-// bytes; the child hands back the failure's kind and reason.
-ReportResult WithFileSizeLimit(rlim_t limit, const std::function<ReportResult()>& write) {
-  int fds[2];
-  if (::pipe(fds) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);  // a refused write fails with EFBIG instead
-    const rlimit cap{limit, limit};
-    ::setrlimit(RLIMIT_FSIZE, &cap);
-    const ReportResult r = write();
-    const std::string out = std::to_string(static_cast<int>(r.failure)) + "\n" + r.reason;
-    ssize_t sent = ::write(fds[1], out.data(), out.size());
-    ::_exit(sent == static_cast<ssize_t>(out.size()) ? 0 : 1);
-  }
-  ::close(fds[1]);
-  std::string got;
-  char buf[512];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) got.append(buf, n);
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_EQ(status, 0);
-  const size_t nl = got.find('\n');
-  if (nl == std::string::npos) return {};
-  return {false, "", static_cast<ReportFailure>(std::stoi(got.substr(0, nl))), got.substr(nl + 1)};
-}
-
-std::string Holds(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return "nothing";
-  if (S_ISLNK(st.st_mode)) return "link";
-  if (S_ISDIR(st.st_mode)) return "folder";
-  if (S_ISFIFO(st.st_mode)) return "fifo";
-  return test::ReadFile(path) == "old" ? "old" : "changed";
-}
-
-// A failed write names its kind and reason, leaves the path as it was and no
-// temporary file; a FIFO is refused without waiting for a reader.
+// A failed write names its kind and reason, and leaves the path as it was
+// (an append is cut back) with no temporary file; a FIFO never blocks.
 TEST(ReportFilesTest, NameTheirKindOfFailure) {
   constexpr const char* kKinds[] = {"none", "create", "open", "write", "driver", "statement"};
   for (const test::TableCase& c : test::ReadTableCases("reports/failures.tsv")) {
@@ -147,23 +99,20 @@ TEST(ReportFilesTest, NameTheirKindOfFailure) {
     if (before == "old" || before == "read-only" || before == "full") test::WriteFile(path, "old");
     if (before == "read-only") ::chmod(path.c_str(), 0444);
     if (before == "folder") std::filesystem::create_directory(path);
-    if (before == "fifo") ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    if (before == "fifo") ::mkfifo(path.c_str(), 0644);
     if (before == "device") std::filesystem::create_symlink("/dev/null", path);
     ReportResult r;
-    if (before == "read-only") {
-      test::WithoutCapabilities([&] { r = WriteBy(c.in[0], path); });
-    } else if (before == "full") {
-      r = WithFileSizeLimit(64, [&] { return WriteBy(c.in[0], path); });
-    } else {
-      r = WriteBy(c.in[0], path);
-    }
-    EXPECT_FALSE(r.ok && before != "full");
-    EXPECT_EQ(
-        (std::vector<std::string>{kKinds[static_cast<int>(r.failure)], r.reason, Holds(path)}),
-        c.out);
-    for (const std::string& name : test::FolderEntries(dir.Path())) {
-      EXPECT_NE(name[0], '.') << "a temporary file is left";
-    }
+    test::WithoutCapabilities([&] { r = WriteBy(c.in[0], path, before == "full"); });
+    std::filesystem::file_status st = std::filesystem::symlink_status(path);
+    const std::string holds = std::filesystem::is_symlink(st)     ? "link"
+                              : std::filesystem::is_directory(st) ? "folder"
+                              : std::filesystem::is_fifo(st)      ? "fifo"
+                              : !std::filesystem::exists(st)      ? "nothing"
+                              : test::ReadFile(path) == "old"     ? "old"
+                                                                  : "changed";
+    EXPECT_EQ((std::vector<std::string>{kKinds[static_cast<int>(r.failure)], r.reason, holds}),
+              c.out);
+    EXPECT_EQ(test::FolderEntries(dir.Path()).size(), holds == "nothing" ? 0u : 1u);
   }
 }
 

@@ -48,22 +48,20 @@ class ScriptedDialogs : public Dialogs {
     return kept;
   }
   /// Records "save" with the title, filters and first folder; answered from `saves`.
-  SaveFileAnswer SaveFile(QWidget*, const SaveFileRequest& request) override {
-    calls.push_back({QStringLiteral("save"), request.title,
-                     {request.title, request.filters, 0, request.initial_folder, false}});
-    if (saves.empty()) return {};  // cancelled
-    SaveFileAnswer answer = saves.front();
-    saves.pop_front();
-    return answer;
+  SaveFileAnswer SaveFile(QWidget*, const SaveFileRequest& r) override {
+    calls.push_back({QStringLiteral("save"), r.title, {r.title, r.filters, 0, r.initial_folder}});
+    return Next(saves);
   }
-  /// Recorded as a message with the question icon; answered from `yes_no`
-  /// (none left: No).
+  /// Recorded with the question icon; answered from `yes_no` (none left: No).
   bool AskYesNo(QWidget*, const QString& caption, const QString& text) override {
     calls.push_back({caption, text, {}, MessageIcon::Question});
-    if (yes_no.empty()) return false;
-    const bool yes = yes_no.front();
-    yes_no.pop_front();
-    return yes;
+    return Next(yes_no);
+  }
+  template <class T>
+  static T Next(std::deque<T>& answers) {
+    T next = answers.empty() ? T{} : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return next;
   }
   /// Records the fields the dialog would open with as "print: copies N,
   /// pages A to B"; accepted with a PDF file when `pdf_files` has one.
