@@ -38,13 +38,14 @@ bool EntryExists(const QString& path) {
   return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-// The message for a failed report: its text, followed by the reason.
+// The message for a failed report, followed by the reason. A write that
+// fails after the file was opened is a failed save in every format.
 QString FailureText(Format format, const ReportResult& result, bool existed) {
   const char* text = kExcelSaveFailedMessage.data();
   switch (result.failure) {
     case ReportFailure::CannotCreate:
-      // An Excel workbook replaces the old file: the user is told it may
-      // still be open elsewhere.
+      // A workbook that cannot take an existing file's place may be open in
+      // another program; one that cannot be made at all is a failed save.
       if (format != Format::Excel) {
         text = kCannotCreateMessage;
       } else if (existed) {
