@@ -3,10 +3,13 @@
 
 #include <sys/stat.h>
 
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "reports/excel_driver.h"
 #include "support/scripted_dialogs.h"
@@ -121,6 +124,24 @@ class SaveResultsTest : public QObject {
         "请指定存盘文件名 HTML Files(*.htm)|EXCEL Files(*.xls)|CSV Files(*.csv)|TXT Files(*.txt) " +
             QDir::homePath());
     QCOMPARE(Holds(dir.filePath("r.csv")), "report-gbk.csv");
+  }
+
+  // Qt's save dialog neither asks about an existing file nor adds an extension.
+  void realDialog() {
+    QTemporaryDir dir;
+    tv::QtDialogs dialogs;
+    bool asks = true;
+    QTimer::singleShot(100, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+      dialog->selectNameFilter(dialog->nameFilters().at(1));
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("r");
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const tv::SaveFileAnswer got =
+        dialogs.SaveFile(nullptr, {"t", {"A (*.a)", "B (*.txt)"}, dir.path()});
+    QCOMPARE(got.path + QString::number(got.filter) + (asks ? " asks" : ""),
+             dir.filePath("r") + "1");
   }
 };
 
