@@ -179,13 +179,6 @@ class MainWindow::QueuedView : public RunView {
   bool drain_posted_ = false;
 };
 
-// Which command is not built yet: it shows one plain notice.
-const std::vector<int>& MainWindow::PendingCommands() {
-  static const std::vector<int> kPending = {
-  };
-  return kPending;
-}
-
 MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       settings_(std::move(settings)),
@@ -381,8 +374,6 @@ void MainWindow::ShowContextMenu(const QPoint& global_pos) {
 }
 
 void MainWindow::RunCommand(int id) {
-  const auto& pending = PendingCommands();
-  const bool not_built = std::find(pending.begin(), pending.end(), id) != pending.end();
   switch (id) {
     case 1012:
       FileSelectionCommand(/*guarded=*/false);
@@ -458,11 +449,6 @@ void MainWindow::RunCommand(int id) {
     default:
       break;
   }
-  if (not_built) NotBuiltYet();
-}
-
-void MainWindow::NotBuiltYet() {
-  Notice(QStringLiteral("这个功能还没有做好，将在后续版本中提供。"));
 }
 
 // --- View and properties -----------------------------------------------------

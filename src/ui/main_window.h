@@ -87,9 +87,6 @@ class MainWindow : public QMainWindow {
   /// Given to every run: called on its thread after each accepted file (tests).
   void SetRunGate(std::function<void(size_t)> gate) { run_gate_ = std::move(gate); }
 
-  /// The commands that answer "not built yet".
-  static const std::vector<int>& PendingCommands();
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -114,7 +111,6 @@ class MainWindow : public QMainWindow {
   void SettingsCommand();
   void SaveCommand(bool tested);
   void PrintCommand(bool tested);
-  void NotBuiltYet();
   void ViewCommand(bool report_missing);
   void ViewRow(int display_row);
   void PropertiesCommand();
