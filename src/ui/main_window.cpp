@@ -668,14 +668,18 @@ void MainWindow::SingleDirectoryCommand() {
     return;
   }
   chosen_directory_ = S(chosen);
+  SelectDirectories(chosen, /*single=*/true);
+}
+
+void MainWindow::SelectDirectories(const QString& text, bool single) {
   ResetResultsDisplay();
   buttons_[1006]->setEnabled(true);
   file_selected_ = false;
   directory_selected_ = true;
   handed_over_ = false;
   selection_file_flag_ = false;
-  single_directory_ = true;
-  edit_->setText(chosen);
+  single_directory_ = single;
+  edit_->setText(text);
   edit_->setCursorPosition(0);
   FlushHandOver();
 }
@@ -688,16 +692,7 @@ void MainWindow::FolderListCommand() {
     return;
   }
   // The tree saved the folder list; the run walks it.
-  ResetResultsDisplay();
-  buttons_[1006]->setEnabled(true);
-  file_selected_ = false;
-  directory_selected_ = true;
-  handed_over_ = false;
-  selection_file_flag_ = false;
-  single_directory_ = false;
-  edit_->setText(*kept);
-  edit_->setCursorPosition(0);
-  FlushHandOver();
+  SelectDirectories(*kept, /*single=*/false);
 }
 
 void MainWindow::FindCommand() {

@@ -107,6 +107,8 @@ class MainWindow : public QMainWindow {
   void SelectionFileCommand();
   void SingleDirectoryCommand();
   void FolderListCommand();
+  /// Makes folders the selection: `text` in edit 1000, the display reset.
+  void SelectDirectories(const QString& text, bool single);
   void FindCommand();
   void SettingsCommand();
   void SaveCommand(bool tested);
