@@ -283,34 +283,6 @@ int main(int argc, char** argv) {
     ++g_failures;
   }
 
-  // The folder tree over a small project under the home folder: one folder
-  // ticked whole, one partly (bold, not ticked), the list of both beside.
-  {
-    const QString home = QDir::homePath();
-    for (const char* f : {"src/app/core", "src/app/ui", "src/lib/net", "src/lib/util", "src/docs"}) {
-      QDir(home).mkpath(QString::fromLatin1(f));
-    }
-    tv::WriteFolderList(settings.toStdString(),
-                        {(home + "/src/app").toStdString(), (home + "/src/lib/net").toStdString()},
-                        tv::CodePage::Gbk);
-    WhenModal([&](QWidget* modal) {
-      auto* tree = qobject_cast<tv::FolderTreeDialog*>(modal);
-      if (tree == nullptr || !QTest::qWaitFor([&] { return tree->IsFilled(); }, 10000)) {
-        ++g_failures;
-        modal->close();
-        return;
-      }
-      QTreeWidgetItem* lib = tree->Tree()->ItemFor((home + "/src/lib").toUtf8());
-      if (lib != nullptr) tree->Tree()->scrollToItem(lib);
-      QTest::qWait(200);
-      Save(tree, QStringLiteral("folder-tree.png"));
-      tree->accept();
-    });
-    window.RunCommand(32778);
-    QTest::qWait(200);
-    Save(&window, QStringLiteral("main-folder-list.png"));
-  }
-
   // The print dialog as the print commands open it, its options shown: one
   // copy, pages 1 to 1. Cancelled.
   WhenModal([&](QWidget* modal) {
@@ -368,6 +340,35 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "screenshots: the TXT save did not append a second block\n");
       ++g_failures;
     }
+  }
+
+  // Last, as it empties the results: the folder tree over a small project
+  // under the home folder, one folder ticked whole, one partly (bold, not
+  // ticked), the list of both beside.
+  {
+    const QString home = QDir::homePath();
+    for (const char* f : {"src/app/core", "src/app/ui", "src/lib/net", "src/lib/util", "src/docs"}) {
+      QDir(home).mkpath(QString::fromLatin1(f));
+    }
+    tv::WriteFolderList(settings.toStdString(),
+                        {(home + "/src/app").toStdString(), (home + "/src/lib/net").toStdString()},
+                        tv::CodePage::Gbk);
+    WhenModal([&](QWidget* modal) {
+      auto* tree = qobject_cast<tv::FolderTreeDialog*>(modal);
+      if (tree == nullptr || !QTest::qWaitFor([&] { return tree->IsFilled(); }, 10000)) {
+        ++g_failures;
+        modal->close();
+        return;
+      }
+      QTreeWidgetItem* lib = tree->Tree()->ItemFor((home + "/src/lib").toUtf8());
+      if (lib != nullptr) tree->Tree()->scrollToItem(lib);
+      QTest::qWait(200);
+      Save(tree, QStringLiteral("folder-tree.png"));
+      tree->accept();
+    });
+    window.RunCommand(32778);
+    QTest::qWait(200);
+    Save(&window, QStringLiteral("main-folder-list.png"));
   }
 
   window.close();
