@@ -5,7 +5,6 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
 
 #include "runs/selection_files.h"
 #include "support/scripted_dialogs.h"
@@ -41,7 +40,7 @@ class FolderTreeTest : public QObject {
  private slots:
   void init() {
     for (const char* f : {"proj/a/x", "proj/b", "proj/c", "other"}) QDir(home_.path()).mkpath(f);
-    std::ofstream(Settings().toStdString(), std::ios::trunc) << "[OTHER]\r\n";
+    QVERIFY(tv::test::WriteBytes(Settings(), "[OTHER]\r\n"));
   }
 
   void clicks() {
@@ -119,10 +118,7 @@ class FolderTreeTest : public QObject {
       QDir(home_.path()).mkpath(folders.back().mid(2));
     }
     SaveList(folders);
-    const QByteArray before = [&] {
-      QFile f(Settings());
-      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = tv::test::ReadBytes(Settings());
     tv::test::ScriptedDialogs dialogs;
     auto dialog = Open(dialogs);
     auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("1005"));
@@ -132,9 +128,7 @@ class FolderTreeTest : public QObject {
     QTest::qWait(50);
     QVERIFY(!dialog->IsFilled());
     dialog.reset();
-    QFile f(Settings());
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), before);
+    QCOMPARE(tv::test::ReadBytes(Settings()), before);
   }
 };
 

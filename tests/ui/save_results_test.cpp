@@ -27,12 +27,6 @@ const tv::BatchResults kSample = {
     {"10 (共2个文件)", "6 (60.00%)", "2 (20.00%)", "2 (20.00%)",
      "25.00%  ( 代码注释率 = 注释行/(注释行+有效代码行) )"}};
 
-QByteArray Read(const QString& path) {
-  QFile file(path);
-  file.open(QIODevice::ReadOnly);
-  return file.readAll();
-}
-
 // The kind of entry at `path`, or the golden report its file equals once
 // its time stamp is the golden one.
 QString Holds(const QString& path) {
@@ -41,13 +35,13 @@ QString Holds(const QString& path) {
     return info.isSymLink() ? "link" : info.isDir() ? "folder" : info.exists() ? "fifo" : "nothing";
   }
   const QByteArray bytes =
-      QString::fromLatin1(Read(path))
+      QString::fromLatin1(tv::test::ReadBytes(path))
           .replace(QRegularExpression("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d"),
                    "2007-05-09 14:03:07")
           .toLatin1();
   for (QString name :
        {"report-gbk.htm", "report-gbk.csv", "report-gbk.txt", "report-gbk-short.txt"}) {
-    const QByteArray golden = Read(TV_TEST_DATA_DIR "/reports/" + name);
+    const QByteArray golden = tv::test::ReadBytes(TV_TEST_DATA_DIR "/reports/" + name);
     if (bytes == golden || bytes == "old" + golden) return bytes == golden ? name : "old+" + name;
   }
   return bytes == "old" ? "old" : bytes.startsWith("\xD0\xCF\x11\xE0") ? "xls" : "other";

@@ -13,9 +13,11 @@
 
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
+#include "support/table_file.h"
 #include "ui/main_window.h"
 
 using namespace Qt::StringLiterals;
+using tv::test::ReadBytes;
 
 class SettingsDialogTest : public QObject {
   Q_OBJECT
@@ -26,15 +28,6 @@ class SettingsDialogTest : public QObject {
   tv::test::RecordingDesktop desktop_;
 
   QString Home(const QString& relative) const { return home_.filePath(relative); }
-  static QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<no file>"_ba;
-  }
-  static void Write(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-  }
   // Runs the window's command `command` and gives the dialog it opened.
   tv::SettingsDialog* Open(tv::MainWindow& w, int command) {
     dialogs_.calls.clear();
@@ -55,20 +48,22 @@ class SettingsDialogTest : public QObject {
     qputenv("HOME", home_.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
-    Write(Home(u".config/user-dirs.dirs"_s), "XDG_DESKTOP_DIR=\"$HOME/桌 面\"\n");
+    QVERIFY(tv::test::WriteBytes(Home(u".config/user-dirs.dirs"_s),
+                                 "XDG_DESKTOP_DIR=\"$HOME/桌 面\"\n"));
   }
   void cleanupTestCase() { qputenv("HOME", old_home_); }
 
   // Cancel after changes, and a save into a folder that is a regular file,
   // leave the files as they were; the failed save keeps the dialog open.
   void nothingIsWrittenOnCancelOrFailure() {
-    Write(Home(u"blocker"_s), "a file where the settings folder should be");
+    QVERIFY(tv::test::WriteBytes(Home(u"blocker"_s), "a file where the settings folder should be"));
     for (const char* button : {"2", "1006"}) {
       const QString ini = Home(*button == '2' ? u"cancel/Setup.ini"_s : u"blocker/Setup.ini"_s);
       tv::MainWindow w({ini.toStdString()}, dialogs_);
       w.SetDesktop(desktop_);
       auto state = [&] {
-        return Read(ini) + Read(Home(u"blocker"_s)) + Read(Home(u"桌 面/Tallyvane.desktop"_s));
+        return ReadBytes(ini) + ReadBytes(Home(u"blocker"_s)) +
+               ReadBytes(Home(u"桌 面/Tallyvane.desktop"_s));
       };
       const QByteArray before = state();
       tv::SettingsDialog* dialog = Open(w, 32786);
@@ -119,12 +114,13 @@ class SettingsDialogTest : public QObject {
         if (failed) QVERIFY(dialogs_.Last().startsWith(u"保存设置: 桌面快捷方式图标未能创建："_s));
         QCOMPARE(desktop_.Last(), s.launcher ? u"trusted "_s + launcher : QString());
         QCOMPARE(QFile::exists(script), s.send_to);
-        QVERIFY(Read(ini).contains(s.launcher ? "ShortCut=1\r\n" : "ShortCut=0\r\n"));
+        QVERIFY(ReadBytes(ini).contains(s.launcher ? "ShortCut=1\r\n" : "ShortCut=0\r\n"));
       } else if (what == "delete the entry") {
         QVERIFY(QFile::remove(entry));
       } else {
         QVERIFY(QDir(Home(u"桌 面"_s)).removeRecursively());
-        Write(Home(u"桌 面"_s), "a file where the desktop folder should be");
+        QVERIFY(
+            tv::test::WriteBytes(Home(u"桌 面"_s), "a file where the desktop folder should be"));
       }
       QVERIFY2(QFile::exists(launcher) == s.launcher && QFile::exists(entry) == s.send_to, s.what);
       tv::SettingsDialog* reopened = Open(w, 32786);

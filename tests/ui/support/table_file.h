@@ -1,9 +1,11 @@
-// The rows of a table file under tests/data for the widget tests: one row a
-// line, its fields separated by tabs; empty lines and lines starting with
-// "#" are notes.
+// Files for the widget tests: the rows of a table file under tests/data
+// (one row a line, its fields separated by tabs; empty lines and lines
+// starting with "#" are notes), and whole files read and written.
 #pragma once
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QStringList>
 #include <QtGlobal>
@@ -19,6 +21,19 @@ inline QList<QStringList> ReadTable(const QString& name) {
       rows << line.split(QLatin1Char('\t'));
   }
   return rows;
+}
+
+/// The bytes of `path`, or "<no file>" when it cannot be read.
+inline QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<no file>");
+}
+
+/// Writes `bytes` to `path`, creating missing folders; false when it cannot.
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 }  // namespace tv::test
