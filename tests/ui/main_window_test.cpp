@@ -25,16 +25,13 @@
 
 using tv::MainWindow;
 using tv::test::ScriptedDialogs;
+using tv::test::WriteBytes;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir dir_;
   QString Settings() const { return dir_.filePath(QStringLiteral("Setup.ini")); }
-  static void Write(const QString& path, const std::string& text) {
-    QDir().mkpath(QFileInfo(path).path());
-    std::ofstream(path.toStdString()) << text;
-  }
   tv::WindowSettings WindowSettings() const {
     return {Settings().toStdString(), tv::CodePage::Gbk};
   }
@@ -111,8 +108,8 @@ class MainWindowTest : public QObject {
     QTest::newRow("the root refused") << "/" << root << "a" << 1;
     QTest::newRow("the root spelt longer") << "//" << root << "a" << 1;
     // The folder tree (32803) answers with the selection's text; it saved the list "c".
-    QTest::newRow("the folder tree") << "tree:已选择 1 个统计目录:" << QString()
-                                     << "已选择 1 个统计目录:" << 3;
+    QTest::newRow("the folder tree")
+        << "tree:已选择 1 个统计目录:" << QString() << "已选择 1 个统计目录:" << 3;
     QTest::newRow("the folder tree cancelled") << "tree:" << QString() << "a" << 1;
   }
 
@@ -123,12 +120,12 @@ class MainWindowTest : public QObject {
     QFETCH(int, rows);
     QTemporaryDir tree;
     for (const char* f : {"a/1.c", "b/1.c", "b/2.c", "c/1.c", "c/2.c", "c/3.c"}) {
-      Write(tree.filePath(QString::fromLatin1(f)), "int x;\n");
+      WriteBytes(tree.filePath(QString::fromLatin1(f)), "int x;\n");
     }
     auto in_tree = [&](const QString& name) {
       return name.isEmpty() || name.startsWith(QLatin1Char('/')) ? name : tree.filePath(name);
     };
-    Write(Settings(), "[CURRENT PATH]\r\nPath2=/remembered/folder\r\n");
+    WriteBytes(Settings(), "[CURRENT PATH]\r\nPath2=/remembered/folder\r\n");
     ScriptedDialogs dialogs;
     MainWindow w(WindowSettings(), dialogs);
     w.show();
@@ -201,8 +198,8 @@ class MainWindowTest : public QObject {
     QFETCH(bool, held);
     QTemporaryDir tree;
     for (const QString& f : files.split(QLatin1Char(';')))
-      Write(tree.filePath(f), "int x; // one\n\n");
-    Write(Settings(), "[OTHER]\r\nShowProcPercent=" + progress.toStdString() + "\r\n");
+      WriteBytes(tree.filePath(f), "int x; // one\n\n");
+    WriteBytes(Settings(), "[OTHER]\r\nShowProcPercent=" + progress.toStdString() + "\r\n");
     ScriptedDialogs dialogs;
     MainWindow w(WindowSettings(), dialogs);
     w.show();
@@ -254,7 +251,7 @@ class MainWindowTest : public QObject {
     QTemporaryDir runtime, first, second;
     for (QString f :
          {first.filePath("a.c"), second.filePath("src/a.c"), second.filePath("src/b.c")})
-      Write(f, "int a;\n");
+      WriteBytes(f, "int a;\n");
     std::string error;
     // Where a start with XDG_RUNTIME_DIR set looks for the running window.
     auto server = tv::InstanceServer::Start(runtime.filePath("tallyvane").toStdString(), &error);

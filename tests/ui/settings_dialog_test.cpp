@@ -18,6 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using tv::test::ReadBytes;
+using tv::test::WriteBytes;
 
 class SettingsDialogTest : public QObject {
   Q_OBJECT
@@ -48,15 +49,14 @@ class SettingsDialogTest : public QObject {
     qputenv("HOME", home_.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
-    QVERIFY(tv::test::WriteBytes(Home(u".config/user-dirs.dirs"_s),
-                                 "XDG_DESKTOP_DIR=\"$HOME/桌 面\"\n"));
+    QVERIFY(WriteBytes(Home(u".config/user-dirs.dirs"_s), "XDG_DESKTOP_DIR=\"$HOME/桌 面\"\n"));
   }
   void cleanupTestCase() { qputenv("HOME", old_home_); }
 
   // Cancel after changes, and a save into a folder that is a regular file,
   // leave the files as they were; the failed save keeps the dialog open.
   void nothingIsWrittenOnCancelOrFailure() {
-    QVERIFY(tv::test::WriteBytes(Home(u"blocker"_s), "a file where the settings folder should be"));
+    QVERIFY(WriteBytes(Home(u"blocker"_s), "a file where the settings folder should be"));
     for (const char* button : {"2", "1006"}) {
       const QString ini = Home(*button == '2' ? u"cancel/Setup.ini"_s : u"blocker/Setup.ini"_s);
       tv::MainWindow w({ini.toStdString()}, dialogs_);
@@ -119,8 +119,7 @@ class SettingsDialogTest : public QObject {
         QVERIFY(QFile::remove(entry));
       } else {
         QVERIFY(QDir(Home(u"桌 面"_s)).removeRecursively());
-        QVERIFY(
-            tv::test::WriteBytes(Home(u"桌 面"_s), "a file where the desktop folder should be"));
+        QVERIFY(WriteBytes(Home(u"桌 面"_s), "a file where the desktop folder should be"));
       }
       QVERIFY2(QFile::exists(launcher) == s.launcher && QFile::exists(entry) == s.send_to, s.what);
       tv::SettingsDialog* reopened = Open(w, 32786);

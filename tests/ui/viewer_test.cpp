@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
 
 #include "reports/result_texts.h"
 #include "support/recording_desktop.h"
@@ -20,10 +19,7 @@
 
 namespace {
 
-void Write(const QString& path, std::string_view bytes) {
-  std::ofstream(path.toStdString(), std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using tv::test::WriteBytes;
 
 // A shown main window on settings `ini`, its desktop recording unless `record` is off.
 struct Session {
@@ -96,10 +92,11 @@ class ViewerTest : public QObject {
           .replace(QLatin1String("@src"), QStringLiteral(TV_SOURCE_DIR));
     };
     const QString &asked = c[6], file = at(c[3]);
-    Write(at(QStringLiteral("@tree/list.ini")),
-          "[Selected Files]\r\nTotalFileNum=1\r\nFile1=" TV_TEST_DATA_DIR
-          "/ui/viewer/listed/sub/b.c\r\n");
-    if (!c[5].isEmpty()) Write(Settings(), c[5].replace(QLatin1Char('|'), "\r\n").toStdString());
+    WriteBytes(at(QStringLiteral("@tree/list.ini")),
+               "[Selected Files]\r\nTotalFileNum=1\r\nFile1=" TV_TEST_DATA_DIR
+               "/ui/viewer/listed/sub/b.c\r\n");
+    if (!c[5].isEmpty())
+      WriteBytes(Settings(), c[5].replace(QLatin1Char('|'), "\r\n").toStdString());
     Session s(Settings());
     if (c[0] == "hand-over") s.w.HandOverPath(at(c[1]));
     if (c[0] == "none") s.w.Results()->AddResultRow({"/x/a.c", "1", "1", "0", "0", "0.00%"});
@@ -141,7 +138,7 @@ class ViewerTest : public QObject {
   void shownText() {
     QFETCH(QStringList, c);  // case, bytes in hex, code page, read as, lines
     const QString path = dir_.filePath(QStringLiteral("shown.c"));
-    Write(path, QByteArray::fromHex(c[1].toLatin1()).toStdString());
+    WriteBytes(path, QByteArray::fromHex(c[1].toLatin1()).toStdString());
     const tv::ShownText shown =
         tv::ReadShownText(path, c[2] == "gbk" ? tv::CodePage::Gbk : tv::CodePage::Utf8, 1 << 20);
     QVERIFY(shown.opened);
@@ -157,7 +154,7 @@ class ViewerTest : public QObject {
     file.path = dir_.filePath(QStringLiteral("big.c"));
     file.row = {"big.c", "1", "1", "1", "0", "50.00%"};
     std::string bytes(size_t(tv::SourceViewer::kShownBytes + 3 * 1024 * 1024), 'x');
-    Write(file.path, bytes.replace(bytes.size() - 8, 8, "// tail"));
+    WriteBytes(file.path, bytes.replace(bytes.size() - 8, 8, "// tail"));
     tv::SourceViewer viewer(file);
     viewer.show();
     QTRY_VERIFY_WITH_TIMEOUT(viewer.ClassesReady(), 30000);
@@ -172,7 +169,7 @@ class ViewerTest : public QObject {
     Session s(Settings(), /*record=*/false);
     for (const char* name : {"a.c", "b.c"}) {
       const QString path = dir_.filePath(QString::fromUtf8(name));
-      Write(path, "x;\n");
+      WriteBytes(path, "x;\n");
       tv::ResultRow row(path.toStdString(), "1", "1", "0", "0", "0.00%");
       row.path = path.toStdString();
       s.w.Results()->AddResultRow(row);
@@ -195,7 +192,7 @@ class ViewerTest : public QObject {
     tv::SourceFile file;
     file.path = dir_.filePath(QStringLiteral("p.c"));
     file.row = {"p.c", "12", "7", "4", "2", "36.36%"};
-    Write(file.path, std::string(1536, 'x'));
+    WriteBytes(file.path, std::string(1536, 'x'));
     QVERIFY(::chmod(QFile::encodeName(file.path).constData(), 0640) == 0);
     tv::PropertiesDialog dialog(file);
     QStringList values;

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 #include <QtGlobal>
+#include <string_view>
 
 namespace tv::test {
 
@@ -30,10 +31,11 @@ inline QByteArray ReadBytes(const QString& path) {
 }
 
 /// Writes `bytes` to `path`, creating missing folders; false when it cannot.
-inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+inline bool WriteBytes(const QString& path, std::string_view bytes) {
   QDir().mkpath(QFileInfo(path).path());
   QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+  return file.open(QIODevice::WriteOnly) &&
+         file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 
 }  // namespace tv::test
