@@ -47,7 +47,7 @@ struct SettingsForm {
   std::array<std::string, kSettingsFieldCount> values;
 
   bool Flag(size_t field) const { return values[field] == "1"; }
-  void SetFlag(size_t field, bool on) { values[field] = on ? "1" : "0"; }
+  void SetFlag(size_t field, bool on) { values[field].assign(1, on ? '1' : '0'); }
 };
 
 /// Reads the form from the settings file at `path`: missing keys, or a

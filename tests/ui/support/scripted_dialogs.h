@@ -15,8 +15,8 @@ namespace tv::test {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Call {
-    QString caption;  // a message's caption, or "open", "folder", "folder tree"
-    QString text;     // a message's text, or the file dialog's or chooser's title
+    QString caption;          // a message's caption, or "open", "folder", "folder tree"
+    QString text;             // a message's text, or the file dialog's or chooser's title
     OpenFileRequest request;  // for a chooser, only its initial folder
     MessageIcon icon = MessageIcon::None;
   };
@@ -42,9 +42,9 @@ class ScriptedDialogs : public Dialogs {
   }
   std::optional<QString> PickFolders(QWidget*, const std::string&, CodePage) override {
     calls.push_back({QStringLiteral("folder tree"), QStringLiteral("请选择需要统计的目录"), {}});
-    if (folder_trees.empty()) return std::nullopt;  // cancelled
-    std::optional<QString> kept = folder_trees.front();
-    folder_trees.pop_front();
+    const QString kept = folder_trees.empty() ? QString() : folder_trees.front();
+    if (!folder_trees.empty()) folder_trees.pop_front();
+    if (kept.isEmpty()) return std::nullopt;  // cancelled
     return kept;
   }
   /// Records "save" with the title, filters and first folder; answered from `saves`.
@@ -66,10 +66,11 @@ class ScriptedDialogs : public Dialogs {
   /// Records the fields the dialog would open with as "print: copies N,
   /// pages A to B"; accepted with a PDF file when `pdf_files` has one.
   bool Print(QWidget*, QPrinter& printer) override {
-    calls.push_back({QStringLiteral("print"), QStringLiteral("copies %1, pages %2 to %3")
-                                                   .arg(printer.copyCount())
-                                                   .arg(printer.fromPage())
-                                                   .arg(printer.toPage()),
+    calls.push_back({QStringLiteral("print"),
+                     QStringLiteral("copies %1, pages %2 to %3")
+                         .arg(printer.copyCount())
+                         .arg(printer.fromPage())
+                         .arg(printer.toPage()),
                      {}});
     if (pdf_files.empty()) return false;  // cancelled
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -85,9 +86,9 @@ class ScriptedDialogs : public Dialogs {
 
   std::vector<Call> calls;
   std::deque<OpenFileAnswer> answers;
-  std::deque<std::optional<QString>> folder_trees;  // the folder tree's answers
-  std::deque<QString> pdf_files;  // the print dialog's answers; none: cancelled
-  std::deque<QString> folders;  // the choosers' answers; "" or none: cancelled
+  std::deque<QString> folder_trees;  // the folder tree's answers; "" or none: cancelled
+  std::deque<QString> pdf_files;     // the print dialog's answers; none: cancelled
+  std::deque<QString> folders;       // the choosers' answers; "" or none: cancelled
   std::deque<SaveFileAnswer> saves;  // the save dialog's answers; none: cancelled
   std::deque<bool> yes_no;           // the questions' answers
 };
