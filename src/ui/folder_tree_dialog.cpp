@@ -278,14 +278,30 @@ void FolderTree::mousePressEvent(QMouseEvent* event) {
   }
   setCurrentItem(item);
   setFocus();
-  LoadChildren(item);
   if (CheckRect(item).contains(at)) {
-    SetTicked(item, !IsTicked(item));
+    Toggle(item);
   } else {
+    LoadChildren(item);
     item->setExpanded(!item->isExpanded());
+    emit Clicked();
   }
   event->accept();
+}
+
+void FolderTree::Toggle(QTreeWidgetItem* item) {
+  LoadChildren(item);
+  SetTicked(item, !IsTicked(item));
   emit Clicked();
+}
+
+void FolderTree::keyPressEvent(QKeyEvent* event) {
+  // Space ticks from the keyboard, as a click on the check box does.
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+    if (accepting_ && currentItem() != nullptr) Toggle(currentItem());
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
 }
 
 void FolderTree::mouseDoubleClickEvent(QMouseEvent* event) {

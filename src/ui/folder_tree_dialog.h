@@ -26,7 +26,8 @@ class Dialogs;
 /// The tree of folders: a click on an item's check box ticks or clears it
 /// with everything below it, a click on its name expands or collapses it,
 /// and subfolders are listed the first time an item is opened or clicked.
-/// While `accepting` is off every click is ignored.
+/// Space ticks or clears the current item. While `accepting` is off every
+/// click and Space are ignored.
 class FolderTree : public QTreeWidget {
   Q_OBJECT
  public:
@@ -64,8 +65,10 @@ class FolderTree : public QTreeWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void Toggle(QTreeWidgetItem* item);
   QTreeWidgetItem* NewItem(const QByteArray& path, const QString& text, bool has_subfolders);
   static void SetState(QTreeWidgetItem* item, bool ticked, bool bold);
 

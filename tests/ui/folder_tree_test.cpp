@@ -58,8 +58,14 @@ class FolderTreeTest : public QObject {
       tree->scrollToItem(item);
       const QRect check = tree->CheckRect(item);
       const bool on_check = row[0] == QLatin1String("check");
-      QTest::mouseClick(tree->viewport(), row[0] == "right" ? Qt::RightButton : Qt::LeftButton, {},
-                        on_check ? check.center() : QPoint(check.right() + 30, check.center().y()));
+      if (row[0] == QLatin1String("space")) {
+        tree->setCurrentItem(item);
+        QTest::keyClick(tree, Qt::Key_Space);
+      } else {
+        QTest::mouseClick(
+            tree->viewport(), row[0] == "right" ? Qt::RightButton : Qt::LeftButton, {},
+            on_check ? check.center() : QPoint(check.right() + 30, check.center().y()));
+      }
       QStringList listed;
       for (const QString& f : row.mid(3, row.size() - 4)) listed << Home(f);
       QTRY_COMPARE_WITH_TIMEOUT(dialog->ListedFolders(), listed, 1000);
