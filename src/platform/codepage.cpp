@@ -169,6 +169,32 @@ std::string SanitizeUtf8(std::string_view bytes) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t len = Utf8SequenceLength(bytes.substr(i));
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string NameToUtf8(std::string_view name, CodePage cp) {
+  return IsValidUtf8(name) ? std::string(name) : AnsiToUtf8(name, cp);
+}
+
+std::string NameToAnsi(std::string_view name, CodePage cp) {
+  if (IsValidUtf8(name)) return Utf8ToAnsi(name, cp);
+  if (cp == CodePage::Utf8) return SanitizeUtf8(name);
+  // GBK bytes are their own ANSI text; a round trip through UTF-8 keeps the
+  // valid characters byte for byte and marks the rest with "?".
+  return Utf8ToAnsi(Convert(name, "UTF-8", "GB18030", "?"), cp);
+}
+
 std::string AnsiToUtf8(std::string_view ansi, CodePage cp) {
   if (cp == CodePage::Utf8) return SanitizeUtf8(ansi);
   bool ascii = true;

@@ -57,6 +57,20 @@ std::string Utf8ToAnsi(std::string_view utf8, CodePage cp);
 /// Makes any byte string valid UTF-8: every invalid byte becomes U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 
+/// True when `bytes` is valid UTF-8 throughout.
+bool IsValidUtf8(std::string_view bytes);
+
+/// A file name (or path) as UTF-8 text to show: valid UTF-8 stays as it is;
+/// other names are decoded from the ANSI code page, which is how names made
+/// on the users' Windows systems read right. Bytes invalid there too become
+/// U+FFFD.
+std::string NameToUtf8(std::string_view name, CodePage cp);
+
+/// A file name (or path) as ANSI text for a report: valid UTF-8 is converted;
+/// other names are taken as ANSI already, so a GBK name is written as its own
+/// bytes. Bytes invalid in both become "?" (GBK) or U+FFFD (UTF-8).
+std::string NameToAnsi(std::string_view name, CodePage cp);
+
 /// Byte length of the first `max_bytes` of `ansi` cut so that no double-byte
 /// character is split.
 size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp);

@@ -57,19 +57,6 @@ QString SizeText(qint64 bytes) {
   return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
-bool IsValidUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    if (static_cast<unsigned char>(s[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    const size_t n = Utf8SequenceLength(s.substr(i));
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
 // Bytes at the end of a cut that begin a UTF-8 character the cut split.
 size_t SplitUtf8Tail(std::string_view s) {
   for (size_t k = 1; k <= 3 && k <= s.size(); ++k) {
