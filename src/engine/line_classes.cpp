@@ -10,49 +10,46 @@ namespace {
 // Every line goes to the classifier, plain lines included: a plain line's
 // class is the one the counting loop gives it without asking.
 template <class Classifier>
-void ClassifyAll(SourceLineReader& reader, CodePage cp, const LineClassSink& sink) {
+void ClassifyAll(SourceLineReader& reader, CodePage cp, const std::atomic<bool>* stop,
+                 std::vector<LineClass>& classes) {
   Classifier classifier(cp);
   std::string_view line;
+  size_t since_check = 0;
   while (reader.ReadSourceLine(line)) {
-    if (!sink(classifier.Classify(line))) return;
-  }
-}
-
-void ClassifyReader(LanguageFamily family, SourceLineReader& reader, CodePage cp,
-                    const LineClassSink& sink) {
-  switch (family) {
-    case LanguageFamily::CFamily:
-      return ClassifyAll<CFamilyClassifier>(reader, cp, sink);
-    case LanguageFamily::Sql:
-      return ClassifyAll<SqlClassifier>(reader, cp, sink);
-    case LanguageFamily::Pascal:
-      return ClassifyAll<PascalClassifier>(reader, cp, sink);
-    case LanguageFamily::Basic:
-      return ClassifyAll<BasicClassifier>(reader, cp, sink);
-    case LanguageFamily::Assembly:
-      return ClassifyAll<AsmClassifier>(reader, cp, sink);
+    classes.push_back(classifier.Classify(line));
+    since_check += line.size() + 1;
+    if (since_check >= kStopCheckBytes) {
+      since_check = 0;
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return;
+    }
   }
 }
 
 }  // namespace
 
-std::vector<LineClass> ClassifyLines(LanguageFamily family, std::string_view text, CodePage cp) {
+std::vector<LineClass> ClassifyLines(LanguageFamily family, std::string_view text, CodePage cp,
+                                     const std::atomic<bool>* stop) {
   std::vector<LineClass> classes;
   SourceLineReader reader;
   reader.OpenText(text);
-  ClassifyReader(family, reader, cp, [&classes](LineClass c) {
-    classes.push_back(c);
-    return true;
-  });
+  switch (family) {
+    case LanguageFamily::CFamily:
+      ClassifyAll<CFamilyClassifier>(reader, cp, stop, classes);
+      break;
+    case LanguageFamily::Sql:
+      ClassifyAll<SqlClassifier>(reader, cp, stop, classes);
+      break;
+    case LanguageFamily::Pascal:
+      ClassifyAll<PascalClassifier>(reader, cp, stop, classes);
+      break;
+    case LanguageFamily::Basic:
+      ClassifyAll<BasicClassifier>(reader, cp, stop, classes);
+      break;
+    case LanguageFamily::Assembly:
+      ClassifyAll<AsmClassifier>(reader, cp, stop, classes);
+      break;
+  }
   return classes;
-}
-
-bool ClassifyFileLines(LanguageFamily family, const std::string& path, CodePage cp,
-                       const LineClassSink& sink) {
-  SourceLineReader reader;
-  if (!reader.Open(path)) return false;
-  ClassifyReader(family, reader, cp, sink);
-  return true;
 }
 
 }  // namespace tv

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "engine/line_classes.h"
 #include "platform/file_reader.h"
@@ -93,15 +95,20 @@ QString Displayable(const QString& line) {
 
 }  // namespace
 
-ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit) {
+ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit,
+                        const std::atomic<bool>* stop) {
+  const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
   ShownText out;
   FileReader file;
   if (!file.Open(QFile::encodeName(path).toStdString())) return out;
   out.opened = true;
-  std::string bytes(static_cast<size_t>(limit), '\0');
+  constexpr size_t kChunk = 1 << 20;
+  std::string& bytes = out.bytes;
+  bytes.resize(static_cast<size_t>(limit));
   size_t got = 0;
   while (got < bytes.size()) {
-    const size_t n = file.Read(bytes.data() + got, bytes.size() - got);
+    if (stopped()) return out;
+    const size_t n = file.Read(bytes.data() + got, std::min(kChunk, bytes.size() - got));
     if (n == 0) break;
     got += n;
   }
@@ -116,11 +123,12 @@ ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit) {
   if (out.cut) bytes.resize(bytes.size() - SplitUtf8Tail(bytes));
   out.shown_bytes = static_cast<qint64>(bytes.size());
   out.utf8 = IsValidUtf8(bytes);
+  if (stopped()) return out;
   const QString text = Q(out.utf8 ? bytes : AnsiToUtf8(bytes, cp));
-  bytes = std::string();
   // Lines end as the counter ends them: at a line feed, with a carriage
   // return before it dropped; the last line counts when it holds anything.
   for (qsizetype start = 0; start < text.size();) {
+    if (out.lines.size() % 4096 == 0 && stopped()) break;
     qsizetype end = text.indexOf(QLatin1Char('\n'), start);
     const bool last = end < 0;
     if (last) end = text.size();
@@ -218,7 +226,23 @@ class LinesView : public QAbstractScrollArea {
   qsizetype longest_ = 0;
 };
 
-SourceViewer::SourceViewer(const SourceFile& file, QWidget* parent)
+// What the window and its worker share. The worker posts to the window only
+// while the window exists; the window, when it goes, sets the stop flag and
+// forgets itself here, and never waits for the worker.
+struct SourceViewer::Link {
+  std::atomic<bool> stop{false};
+  std::mutex lock;
+  SourceViewer* viewer = nullptr;  // guarded by `lock`; null once the window is gone
+
+  template <class Call>
+  void Post(Call call) {
+    std::lock_guard<std::mutex> hold(lock);
+    // A call still queued when the window goes is dropped with it.
+    if (viewer != nullptr) QMetaObject::invokeMethod(viewer, std::move(call), Qt::QueuedConnection);
+  }
+};
+
+SourceViewer::SourceViewer(const SourceFile& file, QWidget* parent, TextReader read)
     : QWidget(parent, Qt::Window), file_(file) {
   setObjectName(QStringLiteral("source-viewer"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -275,34 +299,32 @@ SourceViewer::SourceViewer(const SourceFile& file, QWidget* parent)
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   resize(std::min(960, screen.width() * 9 / 10), std::min(720, screen.height() * 9 / 10));
 
-  // Reading, decoding and classifying all run here; the window only
-  // receives the results, queued, in order.
-  worker_ = std::thread([this, file = file_] {
-    auto text = std::make_shared<ShownText>(ReadShownText(file.path, file.code_page, kShownBytes));
-    const size_t lines = text->lines.size();
-    QMetaObject::invokeMethod(
-        this, [this, text] { OnText(text); }, Qt::QueuedConnection);
-    auto classes = std::make_shared<std::vector<LineClass>>();
-    classes->reserve(lines);
-    if (lines > 0) {
-      ClassifyFileLines(file.family, QFile::encodeName(file.path).toStdString(), file.code_page,
-                        [&](LineClass c) {
-                          if (stop_.load(std::memory_order_relaxed)) return false;
-                          classes->push_back(c);
-                          return classes->size() < lines;
-                        });
-    }
-    if (stop_.load()) return;
-    QMetaObject::invokeMethod(
-        this, [this, classes] { OnClasses(classes); }, Qt::QueuedConnection);
-  });
+  link_ = std::make_shared<Link>();
+  link_->viewer = this;
+  if (!read) {
+    read = [path = file_.path, cp = file_.code_page](const std::atomic<bool>& stop) {
+      return ReadShownText(path, cp, kShownBytes, &stop);
+    };
+  }
+  // Reading, decoding and classifying all run here, on the shown bytes
+  // only; the window only receives the results, queued, in order.
+  std::thread([this, link = link_, read = std::move(read), family = file_.family,
+               cp = file_.code_page] {
+    auto text = std::make_shared<ShownText>(read(link->stop));
+    const std::string bytes = std::move(text->bytes);
+    link->Post([this, text] { OnText(text); });
+    if (link->stop) return;
+    auto classes =
+        std::make_shared<std::vector<LineClass>>(ClassifyLines(family, bytes, cp, &link->stop));
+    if (link->stop) return;
+    link->Post([this, classes] { OnClasses(classes); });
+  }).detach();
 }
 
 SourceViewer::~SourceViewer() {
-  // The worker posts to this window: it must end before the window does.
-  // Queued results still pending are dropped with the object.
-  stop_ = true;
-  if (worker_.joinable()) worker_.join();
+  link_->stop = true;
+  std::lock_guard<std::mutex> hold(link_->lock);
+  link_->viewer = nullptr;
 }
 
 void SourceViewer::OnText(std::shared_ptr<ShownText> text) {

@@ -5,8 +5,9 @@
 
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "engine/tally.h"
@@ -30,6 +31,7 @@ const LineClassLook& LookOf(LineClass c);
 
 /// The shown text of a file: its first lines, cut after kShownBytes.
 struct ShownText {
+  std::string bytes;           // the shown bytes as read: the lines' classes come from them
   std::vector<QString> lines;  // tabs expanded, control characters made visible
   bool utf8 = false;           // decoded as UTF-8 rather than the ANSI code page
   bool opened = false;
@@ -38,8 +40,10 @@ struct ShownText {
 };
 
 /// Reads and decodes the first `limit` bytes of `path`, split into lines as
-/// the counter splits them.
-ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit);
+/// the counter splits them; nothing past them is read. `stop` (null: never)
+/// is read once per chunk; once it is set the text is left unfinished.
+ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit,
+                        const std::atomic<bool>* stop = nullptr);
 
 class SourceViewer : public QWidget {
   Q_OBJECT
@@ -47,9 +51,14 @@ class SourceViewer : public QWidget {
   /// At most this much of a file is shown.
   static constexpr qint64 kShownBytes = 8 * 1024 * 1024;
 
+  /// How the shown text is read; the stop flag is set when the window goes.
+  using TextReader = std::function<ShownText(const std::atomic<bool>& stop)>;
+
   /// A top-level window over `file`; reading and classifying run on a
-  /// thread of their own, so the window shows at once. Deleted on close.
-  explicit SourceViewer(const SourceFile& file, QWidget* parent = nullptr);
+  /// thread of their own, so the window shows at once. Deleted on close;
+  /// closing never waits for that thread, which ends on its own soon after.
+  /// `read` stands in for reading the file (tests).
+  explicit SourceViewer(const SourceFile& file, QWidget* parent = nullptr, TextReader read = {});
   ~SourceViewer() override;
 
   const QString& Path() const { return file_.path; }
@@ -80,8 +89,8 @@ class SourceViewer : public QWidget {
   QLabel* notice_ = nullptr;
   QLabel* status_ = nullptr;
   bool utf8_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread worker_;
+  struct Link;
+  std::shared_ptr<Link> link_;  // shared with the worker, which may outlive the window
 };
 
 /// The name of a family and the markers its rules look for.

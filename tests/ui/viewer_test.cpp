@@ -1,5 +1,6 @@
 // Viewing a row's file, its properties, and the source viewer itself.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -7,6 +8,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
+#include <future>
 
 #include "reports/result_texts.h"
 #include "support/recording_desktop.h"
@@ -147,21 +150,58 @@ class ViewerTest : public QObject {
     QCOMPARE(shown.utf8, c[3] == "utf-8");
   }
 
-  // A one-line file over the limit: the first 8 MB shown, the notice says
-  // how much, and the one line still gets the class of the whole line.
-  void largeOneLineFileIsCut() {
+  // A sparse file of 4 GB without a line feed: only the first 8 MB are
+  // read, held and classified (the line's class is that of its shown
+  // part), and the notice says how much is shown.
+  void hugeFileAddsLittleMemory() {
     tv::SourceFile file;
-    file.path = dir_.filePath(QStringLiteral("big.c"));
-    file.row = {"big.c", "1", "1", "1", "0", "50.00%"};
-    std::string bytes(size_t(tv::SourceViewer::kShownBytes + 3 * 1024 * 1024), 'x');
-    WriteBytes(file.path, bytes.replace(bytes.size() - 8, 8, "// tail"));
-    tv::SourceViewer viewer(file);
-    viewer.show();
-    QTRY_VERIFY_WITH_TIMEOUT(viewer.ClassesReady(), 30000);
-    QCOMPARE(viewer.ShownLines(), 1);
-    QCOMPARE(viewer.LineText(0).size(), tv::SourceViewer::kShownBytes);
-    QCOMPARE(viewer.NoticeText(), QStringLiteral("文件共 11.0 MB，只显示前 8.0 MB (1 行)。"));
-    QCOMPARE(viewer.Classes(), std::vector<tv::LineClass>{tv::LineClass::CodeAndComment});
+    file.path = dir_.filePath(QStringLiteral("huge.c"));
+    WriteBytes(file.path, "// head");
+    QVERIFY(::truncate(QFile::encodeName(file.path).constData(), qint64(4) << 30) == 0);
+    const auto kb = [](const char* key) {  // a figure of /proc/self/status
+      QFile status(QStringLiteral("/proc/self/status"));
+      status.open(QIODevice::ReadOnly);
+      const QByteArray text = status.readAll();
+      const qsizetype at = text.indexOf(key) + qsizetype(std::strlen(key));
+      return text.mid(at, text.indexOf('\n', at) - at).trimmed().split(' ')[0].toLongLong();
+    };
+    QFile peak(QStringLiteral("/proc/self/clear_refs"));  // "5" restarts the peak
+    QVERIFY(peak.open(QIODevice::WriteOnly) && peak.write("5") == 1);
+    peak.close();
+    const qint64 before = kb("VmRSS:");
+    {
+      tv::SourceViewer viewer(file);
+      viewer.show();
+      QTRY_VERIFY_WITH_TIMEOUT(viewer.ClassesReady(), 30000);
+      QCOMPARE(viewer.ShownLines(), 1);
+      QCOMPARE(viewer.LineText(0).size(), tv::SourceViewer::kShownBytes);
+      QCOMPARE(viewer.NoticeText(), QStringLiteral("文件共 4.0 GB，只显示前 8.0 MB (1 行)。"));
+      QCOMPARE(viewer.Classes(), std::vector<tv::LineClass>{tv::LineClass::Comment});
+    }
+    QVERIFY2(kb("VmHWM:") - before < 100 * 1024,
+             qPrintable(QString::number(kb("VmHWM:") - before)));
+  }
+
+  // The window goes at once while its worker is busy; the worker sees the
+  // stop and ends alone.
+  void closingDoesNotWaitForTheWorker() {
+    std::promise<void> started, closed, finished;
+    std::shared_future<void> closed_then = closed.get_future().share();
+    bool waited_for = true, stop_seen = false;
+    auto* viewer = new tv::SourceViewer({}, nullptr, [&](const std::atomic<bool>& stop) {
+      started.set_value();
+      // A close that joined this thread would keep it waiting here.
+      waited_for = closed_then.wait_for(std::chrono::seconds(20)) == std::future_status::timeout;
+      stop_seen = stop;
+      finished.set_value();
+      return tv::ShownText{};
+    });
+    started.get_future().wait();
+    delete viewer;
+    closed.set_value();
+    finished.get_future().wait();
+    QVERIFY(!waited_for);
+    QVERIFY(stop_seen);
   }
 
   // Several viewers stay open side by side; closing the window closes them.
