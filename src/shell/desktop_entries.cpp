@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
+#include "platform/codepage.h"
 #include "platform/file_reader.h"
 #include "platform/ini.h"
 #include "platform/program_paths.h"
@@ -64,6 +65,7 @@ DesktopPlaces DesktopPlaces::ForUser() {
       data != nullptr && data[0] == '/' ? WithSlash(data) : home + ".local/share/";
   places.applications = data_home + "applications/";
   places.scripts = data_home + "nautilus/scripts/";
+  places.program_link = data_home + "tallyvane/bin/tallyvane";
   return places;
 }
 
@@ -110,6 +112,42 @@ std::optional<std::string> DesktopDirFromUserDirs(std::string_view text, const s
     }
   }
   return found;
+}
+
+bool EntryCanName(std::string_view path) {
+  return IsValidUtf8(path) && path.find('%') == std::string_view::npos;
+}
+
+std::optional<std::string> EntryProgram(const DesktopPlaces& places, const std::string& program,
+                                        std::string* reason) {
+  if (EntryCanName(program)) return program;
+  const std::string& link = places.program_link;
+  if (link.empty() || !EntryCanName(link)) {
+    *reason = program +
+              ": a desktop entry cannot name a path that holds \"%\" or is not UTF-8, "
+              "nor the link " +
+              link + " made in its place";
+    return std::nullopt;
+  }
+  struct stat st;
+  if (::lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+    *reason = link + ": is not a link, and is left alone";
+    return std::nullopt;
+  }
+  char target[4096];
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  if (n >= 0 && std::string_view(target, static_cast<size_t>(n)) == program) return link;
+  // A new link takes the old one's place in one step.
+  MakeDirectories(link.substr(0, link.rfind('/')));
+  const std::string fresh = link + ".new" + std::to_string(::getpid());
+  ::unlink(fresh.c_str());
+  if (::symlink(program.c_str(), fresh.c_str()) != 0 ||
+      ::rename(fresh.c_str(), link.c_str()) != 0) {
+    *reason = link + ": cannot link it to the program: " + std::strerror(errno);
+    ::unlink(fresh.c_str());
+    return std::nullopt;
+  }
+  return link;
 }
 
 std::string ExecArgument(std::string_view arg) {
@@ -188,7 +226,10 @@ std::string SendToScriptText(const std::string& program) {
 }
 
 std::optional<std::string> CreateLauncher(const DesktopPlaces& places, const std::string& program) {
-  return WriteEntryFile(places.LauncherPath(), LauncherText(program), /*executable=*/true);
+  std::string reason;
+  const auto named = EntryProgram(places, program, &reason);
+  if (!named) return reason;
+  return WriteEntryFile(places.LauncherPath(), LauncherText(*named), /*executable=*/true);
 }
 
 std::optional<std::string> RemoveLauncher(const DesktopPlaces& places) {
@@ -196,10 +237,13 @@ std::optional<std::string> RemoveLauncher(const DesktopPlaces& places) {
 }
 
 std::optional<std::string> CreateSendTo(const DesktopPlaces& places, const std::string& program) {
-  if (auto failed = WriteEntryFile(places.SendToScriptPath(), SendToScriptText(program), true)) {
+  std::string reason;
+  const auto named = EntryProgram(places, program, &reason);
+  if (!named) return reason;
+  if (auto failed = WriteEntryFile(places.SendToScriptPath(), SendToScriptText(*named), true)) {
     return failed;
   }
-  return WriteEntryFile(places.SendToEntryPath(), SendToEntryText(program), false);
+  return WriteEntryFile(places.SendToEntryPath(), SendToEntryText(*named), false);
 }
 
 std::optional<std::string> RemoveSendTo(const DesktopPlaces& places) {
@@ -234,6 +278,13 @@ DesktopEntriesOutcome ApplyDesktopEntries(const DesktopPlaces& places, const std
     note("资源管理器快捷操作方式未能加入", CreateSendTo(places, program));
   } else {
     note("资源管理器快捷操作方式未能删除", RemoveSendTo(places));
+  }
+  // Entries made earlier for another program may name the link; those are
+  // replaced above, so nothing needs a link that no entry made now names.
+  struct stat st;
+  if (((!launcher && !send_to) || EntryCanName(program)) &&
+      ::lstat(places.program_link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    ::unlink(places.program_link.c_str());
   }
   outcome.launcher_exists = LauncherExists(places);
   return outcome;

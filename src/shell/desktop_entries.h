@@ -19,10 +19,14 @@ struct DesktopPlaces {
   std::string desktop;       // the launcher's folder
   std::string applications;  // the send-to application entry's folder
   std::string scripts;       // the file manager's scripts folder
+  /// The symbolic link the entries name when the program's own path cannot
+  /// be named in an entry.
+  std::string program_link;
 
   /// The current user's places: XDG_DESKTOP_DIR of user-dirs.dirs in the
   /// configuration folder (else ~/Desktop); the applications and Nautilus
-  /// scripts folders under $XDG_DATA_HOME (else ~/.local/share).
+  /// scripts folders, and tallyvane/bin/tallyvane for the link, under
+  /// $XDG_DATA_HOME (else ~/.local/share).
   static DesktopPlaces ForUser();
 
   std::string LauncherPath() const;
@@ -50,6 +54,17 @@ std::string SendToEntryText(const std::string& program);
 /// The send-to script: hands its arguments, made absolute, to `program`.
 std::string SendToScriptText(const std::string& program);
 
+/// True when a desktop entry can name `path` as its program: the path is
+/// UTF-8 text, as the whole entry file must be, and holds no "%", since
+/// desktops look for the Exec line's program before "%%" is made "%".
+bool EntryCanName(std::string_view path);
+
+/// The path the entries name to start `program`: the program's own path
+/// when an entry can name it, else `places.program_link`, made or refreshed
+/// to point at the program. Nullopt and the reason when neither will do.
+std::optional<std::string> EntryProgram(const DesktopPlaces& places, const std::string& program,
+                                        std::string* reason);
+
 /// Each operation returns nullopt on success, else the reason it failed.
 /// Removing an entry that does not exist succeeds.
 std::optional<std::string> CreateLauncher(const DesktopPlaces& places, const std::string& program);
@@ -69,7 +84,7 @@ struct DesktopEntriesOutcome {
 };
 
 /// Creates or removes the launcher and the send-to entry as the two check
-/// boxes ask.
+/// boxes ask; the link goes when no entry made now names it.
 DesktopEntriesOutcome ApplyDesktopEntries(const DesktopPlaces& places, const std::string& program,
                                           bool launcher, bool send_to);
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/codepage.h"
 #include "test_util.h"
 
 namespace tv {
@@ -29,7 +30,7 @@ TEST(DesktopEntries, TextsFollowTheirTable) {
 
 TEST(DesktopEntries, FilesAreWrittenExecutable) {
   test::TempDir dir;
-  const DesktopPlaces places{dir / "desk/", dir / "apps/", dir / "scripts/"};
+  const DesktopPlaces places{dir / "desk/", dir / "apps/", dir / "scripts/", dir / "link"};
   const std::string program = "/opt/a b/tallyvane";
   DesktopEntriesOutcome out = ApplyDesktopEntries(places, program, true, true);
   EXPECT_TRUE(out.failures.empty() && out.launcher_exists && out.launcher_created);
@@ -40,6 +41,48 @@ TEST(DesktopEntries, FilesAreWrittenExecutable) {
     struct stat st;
     EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0111) == 0111) << path;
   }
+}
+
+// A program path an entry cannot name ("%", or not UTF-8) is named through
+// the link, which follows the program and goes when no entry names it.
+TEST(DesktopEntries, PathsAnEntryCannotNameGoThroughTheLink) {
+  test::TempDir dir;
+  DesktopPlaces places{dir / "desk/", dir / "apps/", dir / "scripts/", dir / "data/bin/tv"};
+  const struct {
+    const char* program;
+    bool linked;
+    bool launcher, send_to;
+  } cases[] = {
+      {"/opt/100%/tallyvane", true, true, true}, {"/opt/caf\xe9/tv", true, true, false},
+      {"/opt/tv/tallyvane", false, true, true},  {"/opt/50%/tv", true, false, true},
+      {"/opt/50%/tv", false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program);
+    const DesktopEntriesOutcome out = ApplyDesktopEntries(places, c.program, c.launcher, c.send_to);
+    EXPECT_TRUE(out.failures.empty());
+    const std::string named = c.linked ? places.program_link : c.program;
+    if (c.launcher) {
+      EXPECT_EQ(test::ReadFile(places.LauncherPath()), LauncherText(named));
+    }
+    if (c.send_to) {
+      EXPECT_EQ(test::ReadFile(places.SendToScriptPath()), SendToScriptText(named));
+    }
+    for (const std::string& entry : {places.LauncherPath(), places.SendToEntryPath()}) {
+      const std::string text = test::ReadFile(entry);
+      EXPECT_TRUE(IsValidUtf8(text) && text.find('%') == text.rfind("%F")) << entry;
+    }
+    std::error_code error;
+    EXPECT_EQ(std::filesystem::read_symlink(places.program_link, error).string(),
+              c.linked ? c.program : "");
+  }
+  places.program_link = dir / "data%/tv";
+  const DesktopEntriesOutcome out = ApplyDesktopEntries(places, "/opt/100%/tv", true, false);
+  EXPECT_EQ(out.failures, std::vector<std::string>{
+                              "桌面快捷方式图标未能创建：/opt/100%/tv: a desktop entry cannot "
+                              "name a path that holds \"%\" or is not UTF-8, nor the link " +
+                              places.program_link + " made in its place"});
+  EXPECT_FALSE(out.launcher_exists);
 }
 
 TEST(DesktopEntries, SendToScriptHandsOverAbsoluteNamesUnparsed) {
