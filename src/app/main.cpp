@@ -56,6 +56,8 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
 
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tallyvane"));
+  // The installed menu entry: the desktop shows the window under its name and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyvane.Tallyvane"));
   tv::QtDialogs dialogs;
   tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
   window.show();

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/file_reader.h"
+
 namespace tv {
 
 namespace {
@@ -13,6 +15,15 @@ namespace {
 std::string WithSlash(std::string dir) {
   if (dir.empty() || dir.back() != '/') dir.push_back('/');
   return dir;
+}
+
+// The installed manual for the program in `program_dir`:
+// ../share/doc/tallyvane/Help.html, its ".." taken off the name (the folder
+// comes from the resolved executable path, so it holds no links).
+std::string InstalledManualPath(const std::string& program_dir) {
+  std::string prefix = program_dir.substr(0, program_dir.size() > 1 ? program_dir.size() - 1 : 1);
+  prefix.erase(prefix.rfind('/') + 1);
+  return prefix + "share/doc/tallyvane/Help.html";
 }
 
 }  // namespace
@@ -23,6 +34,18 @@ std::string ProgramDirectory() {
   if (n <= 0) return "./";
   std::string exe(buf, static_cast<size_t>(n));
   return exe.substr(0, exe.rfind('/') + 1);
+}
+
+std::string ManualPath(const std::string& program_dir) {
+  const std::string beside = program_dir + "Help.html";
+  if (IsRegularFile(beside)) return beside;
+  const std::string installed = InstalledManualPath(program_dir);
+  return IsRegularFile(installed) ? installed : beside;
+}
+
+bool IsInstalledProgram(const std::string& program_dir) {
+  if (program_dir.starts_with("/usr/") || program_dir.starts_with("/opt/")) return true;
+  return ManualPath(program_dir) != program_dir + "Help.html";
 }
 
 std::string HomeDirectory() {

@@ -211,8 +211,9 @@ std::string UsageText() {
          "  --help             show this text\n"
          "  --version          show the version\n"
          "\n"
-         "Without -o the program opens its window. Settings: Setup.ini beside the program,\n"
-         "else ~/.config/tallyvane/Setup.ini, or the file named by TALLYVANE_SETTINGS.\n"
+         "Without -o the program opens its window. Settings: Setup.ini beside a portable\n"
+         "copy of the program, else ~/.config/tallyvane/Setup.ini, or the file named by\n"
+         "TALLYVANE_SETTINGS.\n"
          "TALLYVANE_CODEPAGE=utf-8 writes reports and settings in UTF-8 instead of GBK.\n";
 }
 

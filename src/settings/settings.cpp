@@ -24,10 +24,15 @@ bool StartsSection(std::string_view line) {
 std::string SettingsPath() {
   const char* named = std::getenv("TALLYVANE_SETTINGS");
   if (named != nullptr && *named != '\0') return named;
-  const std::string dir = ProgramDirectory();
-  const std::string beside = dir + std::string(kSettingsFileName);
-  if (PathExists(beside) || ::access(dir.c_str(), W_OK) == 0) return beside;
-  return ConfigDirectory() + "tallyvane/" + std::string(kSettingsFileName);
+  return SettingsPathFor(ProgramDirectory(), ConfigDirectory());
+}
+
+std::string SettingsPathFor(const std::string& program_dir, const std::string& config_dir) {
+  const std::string beside = program_dir + std::string(kSettingsFileName);
+  if (PathExists(beside)) return beside;
+  // An installed program never writes into its own folder, even as root.
+  if (!IsInstalledProgram(program_dir) && ::access(program_dir.c_str(), W_OK) == 0) return beside;
+  return config_dir + "tallyvane/" + std::string(kSettingsFileName);
 }
 
 std::string DefaultSettingsText(CodePage cp) {

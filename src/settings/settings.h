@@ -25,10 +25,15 @@ inline constexpr std::string_view kKeyCountSameFileName = "CountSameFileName";
 inline constexpr std::string_view kKeyIncludeDirectory = "IncludeDirectory";
 inline constexpr std::string_view kKeyShowProcPercent = "ShowProcPercent";
 
-/// The settings file: TALLYVANE_SETTINGS when set; else Setup.ini beside the
-/// program when that folder is writable or already holds one; else
-/// $XDG_CONFIG_HOME/tallyvane/Setup.ini.
+/// The settings file: TALLYVANE_SETTINGS when set, else
+/// SettingsPathFor(the program's folder, the configuration folder).
 std::string SettingsPath();
+
+/// Where the program in `program_dir` keeps Setup.ini: beside itself when a
+/// Setup.ini is already there, or when it is a portable copy (not an
+/// installed program) in a folder it may write to; otherwise
+/// `config_dir`/tallyvane/Setup.ini. Both folders end in "/".
+std::string SettingsPathFor(const std::string& program_dir, const std::string& config_dir);
 
 /// A flag is on only when its value is exactly "1".
 inline bool IsFlagOn(std::string_view value) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -25,6 +26,7 @@
 
 #include "engine/file_types.h"
 #include "platform/ini.h"
+#include "platform/program_paths.h"
 #include "platform/single_instance.h"
 #include "reports/excel_driver.h"
 #include "reports/result_texts.h"
@@ -503,9 +505,10 @@ void MainWindow::AboutCommand() {
 }
 
 void MainWindow::HelpCommand(const QString& fragment) {
-  const QString folder =
-      manual_folder_.isEmpty() ? QCoreApplication::applicationDirPath() : manual_folder_;
-  const QString path = QDir(folder).filePath(QStringLiteral("Help.html"));
+  // Beside the program, else where an install puts it (share/doc/tallyvane).
+  const QString path = manual_folder_.isEmpty()
+                           ? QFile::decodeName(ManualPath(ProgramDirectory()).c_str())
+                           : QDir(manual_folder_).filePath(QStringLiteral("Help.html"));
   if (!QFileInfo(path).isFile()) {
     Error(QStringLiteral("未发现Help.html文件！"));
     return;

@@ -46,7 +46,7 @@ class MainWindow : public QMainWindow {
   /// (the window starts with the real one); `desktop` must outlive the window.
   void SetDesktop(Desktop& desktop) { desktop_ = &desktop; }
   /// The folder that holds the manual (Help.html); "" (the default) is the
-  /// program's own folder.
+  /// program's own folder, else the installed manual (ManualPath).
   void SetManualFolder(const QString& folder) { manual_folder_ = folder; }
 
   /// A path handed over at start or by a second start: shown in the

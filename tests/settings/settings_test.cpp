@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_paths.h"
 #include "test_util.h"
 
 namespace tv {
@@ -37,7 +38,36 @@ TEST(DefaultSettings, ExactBytesWrittenOnlyWhereNoFileIs) {
   EXPECT_EQ(GetValueOr(reader, "OTHER", "ShowProcPercent", "0"), "0");
 }
 
-TEST(SettingsPath, EnvironmentNamesTheFile) {
+TEST(SettingsPath, BesideAPortableCopyElseInTheConfigurationFolder) {
+  test::TempDir dir;
+  const std::string root = dir.Path() + "/", config = root + "config/";
+  // Files laid out, the program's folder, and where Setup.ini and the manual
+  // are found ("config" is config/tallyvane/Setup.ini, "beside" the folder's own).
+  struct Case {
+    std::vector<std::string> files;
+    std::string program, settings, manual;
+  } cases[] = {
+      {{}, "build/", "beside", "beside"},
+      {{"build/Help.html"}, "build/", "beside", "beside"},
+      {{"i/share/doc/tallyvane/Help.html"}, "i/bin/", "config", "i/share/doc/tallyvane/Help.html"},
+      {{"i/share/doc/tallyvane/Help.html", "i/bin/Setup.ini"},
+       "i/bin/",
+       "beside",
+       "i/share/doc/tallyvane/Help.html"},
+      {{"p/share/doc/tallyvane/Help.html", "p/bin/Help.html"}, "p/bin/", "beside", "beside"},
+      {{}, "/usr/local/bin/", "config", "beside"},
+      {{}, "/opt/tallyvane/bin/", "config", "beside"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    for (const std::string& f : c.files) test::WriteFile(root + f, "");
+    const std::string program = c.program.starts_with('/') ? c.program : root + c.program;
+    std::filesystem::create_directories(c.program.starts_with('/') ? root : program);
+    EXPECT_EQ(SettingsPathFor(program, config),
+              c.settings == "beside" ? program + "Setup.ini" : config + "tallyvane/Setup.ini");
+    EXPECT_EQ(ManualPath(program), c.manual == "beside" ? program + "Help.html" : root + c.manual);
+    for (const std::string& f : c.files) std::filesystem::remove(root + f);
+  }
   const char* old = std::getenv("TALLYVANE_SETTINGS");
   const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
   ::setenv("TALLYVANE_SETTINGS", "/some/where/else.ini", 1);

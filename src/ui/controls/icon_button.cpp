@@ -31,11 +31,11 @@ QIcon ProgramIcon(int id) {
     const char* theme;
   };
   static constexpr Entry kThemeNames[] = {
-      {128, "accessories-calculator"}, {134, "media-playback-start"},
-      {140, "document-open"},          {147, "folder-open"},
-      {148, "text-x-generic"},         {151, "preferences-system"},
-      {169, "document-save"},          {175, "help-about"},
-      {180, "application-exit"},       {187, "document-print"},
+      {128, "org.tallyvane.Tallyvane"}, {134, "media-playback-start"},
+      {140, "document-open"},           {147, "folder-open"},
+      {148, "text-x-generic"},          {151, "preferences-system"},
+      {169, "document-save"},           {175, "help-about"},
+      {180, "application-exit"},        {187, "document-print"},
       {190, "media-playback-stop"},
   };
   const QIcon own(QStringLiteral(":/icons/%1.png").arg(id));
