@@ -2,23 +2,28 @@
 """Draws the program's own toolbar icons (the fallbacks used where the desktop's
 icon theme has none) as 48x48 PNG files into src/ui/icons/, and writes the
 resource list src/ui/icons.qrc. Shapes are drawn at four times the size and
-averaged down, so edges are smooth. Run it again after changing a shape."""
+averaged down, so edges are smooth. The program icon (128) is also written for
+the desktop's icon theme: as SVG and as PNG files of 16 to 256 pixels into
+packaging/icons/. Run it again after changing a shape."""
 import os, struct, zlib
 
-SIZE, SS = 48, 4
-N = SIZE * SS
+SIZE, SS = 48, 4  # shapes are given on a 48x48 grid
+APP_ID = "org.tallyvane.Tallyvane"
+THEME_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
 
 
 class Canvas:
-    def __init__(self):
-        self.px = [[(0, 0, 0, 0)] * N for _ in range(N)]
+    def __init__(self, size=SIZE):
+        self.size, self.n = size, size * SS
+        self.px = [[(0, 0, 0, 0)] * self.n for _ in range(self.n)]
 
     def fill(self, inside, color):
-        for y in range(N):
-            fy = (y + 0.5) / SS
+        step = SIZE / self.n
+        for y in range(self.n):
+            fy = (y + 0.5) * step
             row = self.px[y]
-            for x in range(N):
-                if inside((x + 0.5) / SS, fy):
+            for x in range(self.n):
+                if inside((x + 0.5) * step, fy):
                     row[x] = color
 
     def rect(self, x0, y0, x1, y1, color):
@@ -54,9 +59,9 @@ class Canvas:
 
     def png(self, path):
         raw = b""
-        for y in range(SIZE):
+        for y in range(self.size):
             raw += b"\0"
-            for x in range(SIZE):
+            for x in range(self.size):
                 acc = [0, 0, 0, 0]
                 for sy in range(SS):
                     for sx in range(SS):
@@ -66,7 +71,7 @@ class Canvas:
                 pix = (0, 0, 0, 0) if a == 0 else (acc[0] // a, acc[1] // a, acc[2] // a, a // (SS * SS))
                 raw += bytes(pix)
         chunk = lambda t, d: struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
-        data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0))
+        data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", self.size, self.size, 8, 6, 0, 0, 0))
         data += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
         with open(path, "wb") as f:
             f.write(data)
@@ -84,12 +89,26 @@ def page(c, lines):
         c.rect(15, 17 + i * 5, 15 + w, 19 + i * 5, col)
 
 
-def draw(icon):
-    c = Canvas()
-    if icon == 128:  # the program: a page of counted lines
-        c.round_rect(4, 4, 44, 44, 7, BLUE)
-        for i, w in enumerate((28, 18, 24, 12)):
-            c.rect(10, 11 + i * 7, 10 + w, 15 + i * 7, PAPER)
+# The program: a page of counted lines, as shapes both the PNG and the SVG
+# writer draw.
+PROGRAM_SHAPES = [("round_rect", (4, 4, 44, 44, 7), BLUE)] + [
+    ("rect", (10, 11 + i * 7, 10 + w, 15 + i * 7), PAPER) for i, w in enumerate((28, 18, 24, 12))]
+
+
+def program_svg():
+    rgb = lambda c: "#%02x%02x%02x" % c[:3]
+    out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{SIZE}" height="{SIZE}" viewBox="0 0 {SIZE} {SIZE}">']
+    for kind, a, color in PROGRAM_SHAPES:
+        r = f' rx="{a[4]}"' if kind == "round_rect" else ""
+        out.append(f'  <rect x="{a[0]}" y="{a[1]}" width="{a[2] - a[0]}" height="{a[3] - a[1]}"{r} fill="{rgb(color)}"/>')
+    return "\n".join(out) + "\n</svg>\n"
+
+
+def draw(icon, size=SIZE):
+    c = Canvas(size)
+    if icon == 128:
+        for kind, args, color in PROGRAM_SHAPES:
+            getattr(c, kind)(*args, color)
     elif icon == 134:  # start
         c.circle(24, 24, 20, GREEN)
         c.polygon([(18, 13), (36, 24), (18, 35)], PAPER)
@@ -144,3 +163,9 @@ if __name__ == "__main__":
         for icon in ICONS:
             f.write(f"    <file>icons/{icon}.png</file>\n")
         f.write("  </qresource>\n</RCC>\n")
+    themed = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packaging", "icons")
+    os.makedirs(themed, exist_ok=True)
+    with open(os.path.join(themed, APP_ID + ".svg"), "w") as f:
+        f.write(program_svg())
+    for size in THEME_SIZES:
+        draw(128, size).png(os.path.join(themed, f"{APP_ID}-{size}.png"))
