@@ -24,6 +24,9 @@ tv_need_packages() {
 TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
   libbenchmark-dev qt6-base-dev libgl-dev)
 # poppler-utils reads the printed PDF back; the CJK font prints its headers.
-TV_TEST_PACKAGES=(python3 python3-xlrd poppler-utils fonts-wqy-microhei)
+# The checkers of the installed desktop files and manual page, and what
+# CPack needs to build the .deb (dpkg-shlibdeps in dpkg-dev, and file).
+TV_TEST_PACKAGES=(python3 python3-xlrd poppler-utils fonts-wqy-microhei
+  desktop-file-utils appstream man-db lintian dpkg-dev file)
 # A virtual display and a CJK font, to take pictures of the window.
 TV_SCREENSHOT_PACKAGES=(xvfb xauth fonts-wqy-microhei)

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/file_reader.h"
+#include "platform/program_paths.h"
 #include "platform/single_instance.h"
 #include "runs/command_line.h"
 #include "settings/settings.h"
@@ -73,6 +75,9 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) {
     if (arg == "--help") {
       std::fputs(tv::UsageText().c_str(), stdout);
+      // Where the help menu finds the manual: beside the program or installed.
+      const std::string manual = tv::ManualPath(tv::ProgramDirectory());
+      if (tv::IsRegularFile(manual)) std::printf("User manual: %s\n", manual.c_str());
       return 0;
     }
     if (arg == "--version") {

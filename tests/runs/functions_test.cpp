@@ -121,6 +121,8 @@ TEST(EndToEndTest, ProgramRunsGiveTheResultsOfTheirTable) {
     auto fill = [&](std::string s) {
       for (size_t at; (at = s.find("{}")) != std::string::npos;) s.replace(at, 2, dir.Path());
       if (size_t at = s.find("{usage}"); at != std::string::npos) s.replace(at, 7, UsageText());
+      if (size_t at = s.find("{build}"); at != std::string::npos)
+        s.replace(at, 7, std::filesystem::path(TV_PROGRAM_PATH).parent_path().string());
       return s;
     };
     std::string cmd = "cd " + quote(dir.Path()) + " && HOME=" + quote(dir / "home") +

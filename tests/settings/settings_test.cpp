@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,33 +42,24 @@ TEST(DefaultSettings, ExactBytesWrittenOnlyWhereNoFileIs) {
 
 TEST(SettingsPath, BesideAPortableCopyElseInTheConfigurationFolder) {
   test::TempDir dir;
-  const std::string root = dir.Path() + "/", config = root + "config/";
-  // Files laid out, the program's folder, and where Setup.ini and the manual
-  // are found ("config" is config/tallyvane/Setup.ini, "beside" the folder's own).
-  struct Case {
-    std::vector<std::string> files;
-    std::string program, settings, manual;
-  } cases[] = {
-      {{}, "build/", "beside", "beside"},
-      {{"build/Help.html"}, "build/", "beside", "beside"},
-      {{"i/share/doc/tallyvane/Help.html"}, "i/bin/", "config", "i/share/doc/tallyvane/Help.html"},
-      {{"i/share/doc/tallyvane/Help.html", "i/bin/Setup.ini"},
-       "i/bin/",
-       "beside",
-       "i/share/doc/tallyvane/Help.html"},
-      {{"p/share/doc/tallyvane/Help.html", "p/bin/Help.html"}, "p/bin/", "beside", "beside"},
-      {{}, "/usr/local/bin/", "config", "beside"},
-      {{}, "/opt/tallyvane/bin/", "config", "beside"},
+  const std::string root = dir.Path() + "/";
+  auto at = [&](const std::string& p) { return p[0] == '/' ? p : root + p; };
+  // Files laid, the program's folder, where Setup.ini is and which manual is found.
+  const std::vector<std::array<std::string, 4>> cases = {
+      {"p/Help.html", "p/", "beside", "p/Help.html"},
+      {"i/share/doc/tallyvane/Help.html", "i/bin/", "config", "i/share/doc/tallyvane/Help.html"},
+      {"j/share/doc/tallyvane/Help.html j/bin/Setup.ini", "j/bin/", "beside",
+       "j/share/doc/tallyvane/Help.html"},
+      {"k/share/doc/tallyvane/Help.html k/bin/Help.html", "k/bin/", "beside", "k/bin/Help.html"},
+      {"", "/usr/local/bin/", "config", "/usr/local/bin/Help.html"},
+      {"", "/opt/tallyvane/bin/", "config", "/opt/tallyvane/bin/Help.html"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program);
-    for (const std::string& f : c.files) test::WriteFile(root + f, "");
-    const std::string program = c.program.starts_with('/') ? c.program : root + c.program;
-    std::filesystem::create_directories(c.program.starts_with('/') ? root : program);
-    EXPECT_EQ(SettingsPathFor(program, config),
-              c.settings == "beside" ? program + "Setup.ini" : config + "tallyvane/Setup.ini");
-    EXPECT_EQ(ManualPath(program), c.manual == "beside" ? program + "Help.html" : root + c.manual);
-    for (const std::string& f : c.files) std::filesystem::remove(root + f);
+  for (const auto& [files, folder, settings, manual] : cases) {
+    std::istringstream laid(files);
+    for (std::string f; laid >> f;) test::WriteFile(root + f, "");
+    EXPECT_EQ(SettingsPathFor(at(folder), root + "c/"),
+              settings == "beside" ? at(folder) + "Setup.ini" : root + "c/tallyvane/Setup.ini");
+    EXPECT_EQ(ManualPath(at(folder)), at(manual));
   }
   const char* old = std::getenv("TALLYVANE_SETTINGS");
   const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
