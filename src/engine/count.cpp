@@ -243,6 +243,7 @@ void CountPath(const std::string& path, FileTally& tally, RunTotals& totals,
   FileReader file;
   if (!file.Open(path)) return;
   CountStream<Classifier>(&file, {}, tally, options.code_page, options.progress, options.abort);
+  tally.read_error = file.error();
   totals.Add(tally);
 }
 

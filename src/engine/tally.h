@@ -18,6 +18,9 @@ struct FileTally {
   uint64_t code = 0;
   uint64_t comment = 0;
   uint64_t blank = 0;
+  /// The errno of a read that failed part way, else 0: the counts then
+  /// cover the lines read before it.
+  int read_error = 0;
 
   bool operator==(const FileTally&) const = default;
 };

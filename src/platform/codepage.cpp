@@ -184,15 +184,18 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::string NameToUtf8(std::string_view name, CodePage cp) {
-  return IsValidUtf8(name) ? std::string(name) : AnsiToUtf8(name, cp);
-}
-
-std::string NameToAnsi(std::string_view name, CodePage cp) {
-  if (IsValidUtf8(name)) return Utf8ToAnsi(name, cp);
-  if (cp == CodePage::Utf8) return SanitizeUtf8(name);
-  // GBK bytes are their own ANSI text; a round trip through UTF-8 keeps the
-  // valid characters byte for byte and marks the rest with "?".
-  return Utf8ToAnsi(Convert(name, "UTF-8", "GB18030", "?"), cp);
+  if (IsValidUtf8(name)) return std::string(name);
+  std::string out;
+  out.reserve(name.size() * 3 / 2);
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = name.find('/', start);
+    const std::string_view part = name.substr(start, slash - start);
+    out.append(IsValidUtf8(part) ? std::string(part) : AnsiToUtf8(part, cp));
+    if (slash == std::string_view::npos) return out;
+    out.push_back('/');
+    start = slash + 1;
+  }
 }
 
 std::string AnsiToUtf8(std::string_view ansi, CodePage cp) {
@@ -208,7 +211,14 @@ std::string Utf8ToAnsi(std::string_view utf8, CodePage cp) {
   bool ascii = true;
   for (char c : utf8) ascii &= static_cast<unsigned char>(c) < 0x80;
   if (ascii) return std::string(utf8);
-  return Convert(utf8, "GB18030", "UTF-8", "?");
+  if (utf8.find(kReplacement) == std::string_view::npos) {
+    return Convert(utf8, "GB18030", "UTF-8", "?");
+  }
+  std::string marked(utf8);
+  for (size_t at = 0; (at = marked.find(kReplacement, at)) != std::string::npos; ++at) {
+    marked.replace(at, kReplacement.size(), "?");
+  }
+  return Convert(marked, "GB18030", "UTF-8", "?");
 }
 
 size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp) {

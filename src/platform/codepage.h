@@ -51,7 +51,9 @@ std::string LowerAscii(std::string_view s, CodePage cp);
 /// ANSI text to UTF-8. Bytes that are not valid text become U+FFFD.
 std::string AnsiToUtf8(std::string_view ansi, CodePage cp);
 
-/// UTF-8 text to ANSI. Invalid UTF-8 bytes become "?" (GBK) or U+FFFD (UTF-8).
+/// UTF-8 text to ANSI. Invalid UTF-8 bytes become "?" (GBK) or U+FFFD (UTF-8);
+/// under GBK a U+FFFD, the mark of a character that could not be read, is
+/// written as "?" too.
 std::string Utf8ToAnsi(std::string_view utf8, CodePage cp);
 
 /// Makes any byte string valid UTF-8: every invalid byte becomes U+FFFD.
@@ -60,16 +62,11 @@ std::string SanitizeUtf8(std::string_view bytes);
 /// True when `bytes` is valid UTF-8 throughout.
 bool IsValidUtf8(std::string_view bytes);
 
-/// A file name (or path) as UTF-8 text to show: valid UTF-8 stays as it is;
-/// other names are decoded from the ANSI code page, which is how names made
-/// on the users' Windows systems read right. Bytes invalid there too become
-/// U+FFFD.
+/// A file name or path as UTF-8 text to show. Each name of a path is taken
+/// on its own: valid UTF-8 stays as it is, any other name is read in the
+/// ANSI code page, which is how names made on the users' Windows systems
+/// read right. Bytes invalid there too become U+FFFD.
 std::string NameToUtf8(std::string_view name, CodePage cp);
-
-/// A file name (or path) as ANSI text for a report: valid UTF-8 is converted;
-/// other names are taken as ANSI already, so a GBK name is written as its own
-/// bytes. Bytes invalid in both become "?" (GBK) or U+FFFD (UTF-8).
-std::string NameToAnsi(std::string_view name, CodePage cp);
 
 /// Byte length of the first `max_bytes` of `ansi` cut so that no double-byte
 /// character is split.

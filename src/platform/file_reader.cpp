@@ -30,18 +30,30 @@ bool FileReader::Open(const std::string& path) {
   return true;
 }
 
-size_t FileReader::Read(char* buffer, size_t size) {
-  if (fd_ < 0) return 0;
+namespace {
+
+// One read, repeated when a signal cut it short; -1 with errno on failure.
+ssize_t ReadOnce(int fd, char* buffer, size_t size) {
   for (;;) {
-    ssize_t n = ::read(fd_, buffer, size);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno != EINTR) return 0;  // a read error ends the file here
+    ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
+}
+
+}  // namespace
+
+size_t FileReader::Read(char* buffer, size_t size) {
+  if (fd_ < 0 || error_ != 0) return 0;
+  const ssize_t n = ReadOnce(fd_, buffer, size);
+  if (n >= 0) return static_cast<size_t>(n);
+  error_ = errno;
+  return 0;
 }
 
 void FileReader::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  error_ = 0;
 }
 
 bool PathExists(const std::string& path) {
@@ -59,17 +71,28 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+bool ReadDescriptor(int fd, std::string& out, int* error) {
   out.clear();
-  FileReader reader;
-  if (!reader.Open(path)) return false;
   char buf[65536];
   for (;;) {
-    size_t n = reader.Read(buf, sizeof buf);
-    if (n == 0) break;
-    out.append(buf, n);
+    const ssize_t n = ReadOnce(fd, buf, sizeof buf);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (error != nullptr) *error = errno;
+      return false;
+    }
+    out.append(buf, static_cast<size_t>(n));
   }
-  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, int* error) {
+  out.clear();
+  FileReader reader;
+  if (!reader.Open(path)) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  return ReadDescriptor(reader.descriptor(), out, error);
 }
 
 }  // namespace tv

@@ -126,7 +126,9 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string ansi_section = Utf8ToAnsi(TrimBlanks(section), cp_);
   const std::string ansi_key = Utf8ToAnsi(TrimBlanks(key), cp_);
-  const std::string ansi_value = Utf8ToAnsi(value, cp_);
+  // A value that is not UTF-8 is a file name in its own bytes: it is stored
+  // as the text it shows as (see NameToUtf8), which under GBK is those bytes.
+  const std::string ansi_value = Utf8ToAnsi(NameToUtf8(value, cp_), cp_);
   auto range = FindSection(ansi_section);
   if (!range) {
     lines_.push_back("[" + ansi_section + "]");

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -245,7 +246,7 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   const std::string settings = SettingsPath();
   if (!WriteDefaultSettings(settings, cp)) {
     std::fprintf(err, "tallyvane: warning: cannot create the settings file %s; using defaults\n",
-                 settings.c_str());
+                 NameToUtf8(settings, cp).c_str());
   }
 
   RunRequest req;
@@ -273,6 +274,12 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
     ProgressLine progress(err, state);
     outcome = ExecuteRun(req, flags, state, view);
   }
+  for (const auto& [failed, error] : state.read_failures) {
+    std::fprintf(err,
+                 "tallyvane: warning: reading %s failed part way (%s); its counts cover only "
+                 "the lines read before the error\n",
+                 NameToUtf8(failed, cp).c_str(), std::strerror(error));
+  }
   if (outcome == RunOutcome::NothingToCount) {
     std::fprintf(err, "%s\n", std::string(kNothingToCountText).c_str());
     return 0;
@@ -293,7 +300,7 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
     std::fprintf(err,
                  "tallyvane: cannot write the report %s (check that its folder exists and "
                  "that you may write there)\n",
-                 error.c_str());
+                 NameToUtf8(error, cp).c_str());
     return 1;
   }
   if (out != nullptr && ::isatty(::fileno(out))) PrintSummary(out, state.results.summary);

@@ -1,17 +1,13 @@
 #include "runs/project_files.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "engine/file_types.h"
 #include "platform/file_reader.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "runs/directory_walker.h"
+#include "runs/path_resolver.h"
 
 namespace tv {
 
@@ -22,15 +18,6 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Member texts are UTF-8 once read, so extensions are taken as UTF-8.
 std::string Ext(std::string_view text) {
   return GetFileExtension(text, CodePage::Utf8);
-}
-
-std::string LowerAsciiBytes(std::string_view s) {
-  return LowerAscii(s, CodePage::Utf8);
-}
-
-bool EntryExists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
 }
 
 // The lines of a project or source file as UTF-8 text: the file is in the
@@ -75,6 +62,13 @@ std::string_view BetweenQuotePair(std::string_view s, char quote) {
   return s.substr(first + 1, next - first - 1);
 }
 
+// A member text written on Windows, with "/" for "\\".
+std::string WindowsPath(std::string_view text) {
+  std::string path(text);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
 // The member text with the extension of its file name replaced by ".h" (".h"
 // added when the name has no dot).
 std::string HeaderText(std::string_view text) {
@@ -85,91 +79,16 @@ std::string HeaderText(std::string_view text) {
   return std::string(text.substr(0, dot)) + ".h";
 }
 
-// Resolves member paths, keeping the folder listings it needed so that a
-// project with many members lists each folder once.
-class Resolver {
- public:
-  std::string Resolve(std::string_view dir, std::string_view member_text) {
-    std::string text(member_text);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    std::string exact = std::string(dir) + text;
-    if (text.empty() || EntryExists(exact)) return exact;
-
-    std::string out(dir);
-    size_t pos = 0;
-    for (;;) {
-      size_t slash = text.find('/', pos);
-      const bool last = slash == std::string::npos;
-      std::string_view part =
-          std::string_view(text).substr(pos, last ? std::string::npos : slash - pos);
-      if (part.empty() || part == "." || part == ".." || Exists(out, part)) {
-        out.append(part);
-      } else if (const std::string* found = FindIgnoringCase(out, part)) {
-        out += *found;
-      } else {
-        // Nothing in this folder matches: the rest stays as written.
-        out.append(text, pos);
-        return out;
-      }
-      if (last) return out;
-      out.push_back('/');
-      pos = slash + 1;
-    }
-  }
-
- private:
-  struct Listing {
-    bool read = false;
-    std::unordered_set<std::string> names;
-    std::unordered_map<std::string, std::string> by_lower;  // lower-cased -> name
-  };
-
-  bool Exists(const std::string& folder, std::string_view name) {
-    const Listing& listing = Get(folder);
-    if (!listing.read) return EntryExists(folder + std::string(name));  // searchable only
-    return listing.names.count(std::string(name)) != 0;
-  }
-
-  const std::string* FindIgnoringCase(const std::string& folder, std::string_view name) {
-    const Listing& listing = Get(folder);
-    auto found = listing.by_lower.find(LowerAsciiBytes(name));
-    return found == listing.by_lower.end() ? nullptr : &found->second;
-  }
-
-  const Listing& Get(const std::string& folder) {
-    auto [it, added] = listings_.try_emplace(folder);
-    if (added) it->second = List(folder);
-    return it->second;
-  }
-
-  static Listing List(const std::string& folder) {
-    Listing listing;
-    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (d == nullptr) return listing;
-    listing.read = true;
-    std::vector<std::string> names;
-    while (const struct dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
-    ::closedir(d);
-    std::sort(names.begin(), names.end(), WalkOrderLess);
-    for (const std::string& n : names) {
-      listing.names.insert(n);
-      listing.by_lower.try_emplace(LowerAsciiBytes(n), n);
-    }
-    return listing;
-  }
-
-  std::unordered_map<std::string, Listing> listings_;
-};
-
 // Collects the members of one reading.
 struct Members {
   std::string dir;  // the project's folder, with its final "/"
-  Resolver resolver;
+  PathResolver resolver;
   std::vector<std::string> paths;
 
-  explicit Members(std::string_view project_path) : dir(GetDirectoryPart(project_path)) {}
+  Members(std::string_view project_path, CodePage cp)
+      : dir(GetDirectoryPart(project_path)), resolver({cp, /*ignore_case=*/true, {}}) {}
 
-  std::string Resolve(std::string_view text) { return resolver.Resolve(dir, text); }
+  std::string Resolve(std::string_view text) { return resolver.Resolve(dir, WindowsPath(text)); }
   void Add(std::string_view text) { paths.push_back(Resolve(text)); }
   void AddWithHeader(std::string_view text) {
     Add(text);
@@ -212,8 +131,8 @@ void ReadVbpInto(const std::string& project_path, CodePage cp, Members& m) {
 
 }  // namespace
 
-std::string ResolveMemberPath(std::string_view dir, std::string_view member_text) {
-  return Resolver().Resolve(dir, member_text);
+std::string ResolveMemberPath(std::string_view dir, std::string_view member_text, CodePage cp) {
+  return PathResolver({cp, /*ignore_case=*/true, {}}).Resolve(dir, WindowsPath(member_text));
 }
 
 bool IsProjectFile(std::string_view path, CodePage cp) {
@@ -243,7 +162,7 @@ void AddProjectMembers(const std::string& project_path, RunList& list, CodePage 
 }
 
 std::vector<std::string> ReadDspMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& raw : lines) {
@@ -262,7 +181,7 @@ std::vector<std::string> ReadDspMembers(const std::string& project_path, CodePag
 }
 
 std::vector<std::string> ReadVcprojMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& raw : lines) {
@@ -281,7 +200,7 @@ std::vector<std::string> ReadVcprojMembers(const std::string& project_path, Code
 }
 
 std::vector<std::string> ReadBprMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& raw : lines) {
@@ -305,13 +224,13 @@ std::vector<std::string> ReadBprMembers(const std::string& project_path, CodePag
 }
 
 std::vector<std::string> ReadVbpMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   ReadVbpInto(project_path, cp, m);
   return std::move(m.paths);
 }
 
 std::vector<std::string> ReadVbgMembers(const std::string& project_path, CodePage cp) {
-  Members group(project_path);
+  Members group(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   std::vector<std::string> projects;
@@ -331,7 +250,7 @@ std::vector<std::string> ReadVbgMembers(const std::string& project_path, CodePag
   // development environment itself resolves them.
   std::vector<std::string> members;
   for (const std::string& project : projects) {
-    Members m(project);
+    Members m(project, cp);
     ReadVbpInto(project, cp, m);
     members.insert(members.end(), std::make_move_iterator(m.paths.begin()),
                    std::make_move_iterator(m.paths.end()));
@@ -340,7 +259,7 @@ std::vector<std::string> ReadVbgMembers(const std::string& project_path, CodePag
 }
 
 std::vector<std::string> ReadDprMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& line : lines) {  // not trimmed: ".pas" may be anywhere
@@ -352,7 +271,7 @@ std::vector<std::string> ReadDprMembers(const std::string& project_path, CodePag
 }
 
 std::vector<std::string> ReadCsprojMembers(const std::string& project_path, CodePage cp) {
-  Members m(project_path);
+  Members m(project_path, cp);
   std::vector<std::string> lines;
   if (!ReadTextLines(project_path, cp, lines)) return {};
   for (const std::string& raw : lines) {

@@ -52,10 +52,9 @@ std::vector<std::string> ReadCsprojMembers(const std::string& project_path, Code
 
 /// `dir` followed by a member text written on Windows: "\" becomes "/";
 /// when that path does not exist, every component that does not exist as
-/// written is replaced by an entry of its folder whose name equals it
-/// without regard to ASCII case (the first in walk order when several do).
-/// Components that match nothing stay as written. `dir` is used as given
-/// and is expected to be empty or end in "/".
-std::string ResolveMemberPath(std::string_view dir, std::string_view member_text);
+/// written is replaced by an entry of its folder that shows as it without
+/// regard to ASCII case (see PathResolver). `dir` is used as given and is
+/// expected to be empty or end in "/".
+std::string ResolveMemberPath(std::string_view dir, std::string_view member_text, CodePage cp);
 
 }  // namespace tv

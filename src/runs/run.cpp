@@ -71,6 +71,7 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   st.progress_lines = 0;
   st.files_done = 0;
   st.files_total = 0;
+  st.read_failures.clear();
   view.ClearResults();
   if (!file_list) st.results.Clear();
 
@@ -170,9 +171,10 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
         st.totals.lines += tally.total;
       }
       const std::string& path = st.run_list[i];
-      ResultRow row =
-          MakeResultRow(RowShowsFileNameOnly(req.type) ? std::string(GetFileNamePart(path)) : path,
-                        tally, per_file_percent);
+      if (tally.read_error != 0) st.read_failures.emplace_back(path, tally.read_error);
+      // The name cell is text to show; the row keeps the path's own bytes.
+      const std::string_view shown = RowShowsFileNameOnly(req.type) ? GetFileNamePart(path) : path;
+      ResultRow row = MakeResultRow(NameToUtf8(shown, req.code_page), tally, per_file_percent);
       row.path = path;
       row.family = families[i];
       if (req.command_line) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/count.h"
@@ -108,6 +109,10 @@ struct RunState {
   std::atomic<uint64_t> files_done{0};
   /// Files gathered so far (known once gathering ends).
   std::atomic<uint64_t> files_total{0};
+  /// The files whose reading failed part way (path and errno), in row
+  /// order: their rows hold the lines read before the failure. Read once
+  /// the run has ended.
+  std::vector<std::pair<std::string, int>> read_failures;
 };
 
 /// Runs one counting run to its end on the calling thread: the worker.

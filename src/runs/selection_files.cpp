@@ -9,6 +9,7 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "runs/directory_walker.h"
+#include "runs/path_resolver.h"
 #include "settings/settings.h"
 
 namespace tv {
@@ -87,9 +88,20 @@ std::string FolderToWalk(std::string folder) {
   return folder;
 }
 
+// The listed paths as found on disk: a name stored as text finds its entry
+// whatever bytes the name is made of (see PathResolver).
+std::vector<std::string> ListedPaths(const IniDocument& doc, std::string_view section,
+                                     std::string_view count_key, std::string_view prefix,
+                                     CodePage cp) {
+  std::vector<std::string> paths = NumberedValues(doc, section, count_key, prefix);
+  PathResolver resolver({cp, false, {}});
+  for (std::string& path : paths) path = resolver.Resolve("", path);
+  return paths;
+}
+
 void WalkFolders(const IniDocument& doc, RunList& list, const GatherContext& ctx) {
-  for (const std::string& folder :
-       NumberedValues(doc, kSectionSelectedFolder, kKeyTotalFolderNum, kKeyFolderPrefix)) {
+  for (const std::string& folder : ListedPaths(doc, kSectionSelectedFolder, kKeyTotalFolderNum,
+                                               kKeyFolderPrefix, ctx.code_page)) {
     // An empty entry walks nothing.
     if (!folder.empty()) WalkDirectory(FolderToWalk(folder), list, ctx);
   }
@@ -116,7 +128,7 @@ std::optional<std::vector<std::string>> ReadNumberedList(const std::string& ini_
                                                          std::string_view prefix, CodePage cp) {
   auto doc = IniDocument::Load(ini_path, cp);
   if (!doc) return std::nullopt;
-  return NumberedValues(*doc, section, count_key, prefix);
+  return ListedPaths(*doc, section, count_key, prefix, cp);
 }
 
 void GatherSelectionFile(const std::string& selection_path, RunList& list,
@@ -124,7 +136,7 @@ void GatherSelectionFile(const std::string& selection_path, RunList& list,
   auto doc = IniDocument::Load(selection_path, ctx.code_page);
   if (!doc) return;
   for (const std::string& file :
-       NumberedValues(*doc, kSectionSelectedFiles, kKeyTotalFileNum, kKeyFilePrefix)) {
+       ListedPaths(*doc, kSectionSelectedFiles, kKeyTotalFileNum, kKeyFilePrefix, ctx.code_page)) {
     // An empty entry names no file.
     if (!file.empty()) list.AddIfCountable(file, ctx);
   }
@@ -167,7 +179,7 @@ bool WriteFolderList(const std::string& settings_path, const std::vector<std::st
   out.append(kKeyTotalFolderNum).append("=").append(std::to_string(folders.size())).append("\r\n");
   for (size_t k = 0; k < folders.size(); ++k) {
     out.append(kKeyFolderPrefix).append(std::to_string(k + 1)).append("=");
-    out.append(Utf8ToAnsi(folders[k], file_cp)).append("\r\n");
+    out.append(Utf8ToAnsi(NameToUtf8(folders[k], file_cp), file_cp)).append("\r\n");
   }
   size_t slash = settings_path.rfind('/');
   if (slash != std::string::npos && slash > 0) MakeDirectories(settings_path.substr(0, slash));

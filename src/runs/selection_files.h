@@ -26,8 +26,9 @@ long long ParseCount(std::string_view text);
 /// key gives N, and the keys prefix + k (k = 1 to N, in decimal) give the
 /// entries, in number order. Keys that are missing are left out (they would
 /// read as empty), so the work follows the keys present, not N. Each value
-/// is cut to the path buffer and has blanks and tabs removed at both ends.
-/// Nullopt when the file cannot be read.
+/// is cut to the path buffer, has blanks and tabs removed at both ends, and
+/// names the entry on disk that shows as it (see PathResolver), whatever
+/// bytes its names are made of. Nullopt when the file cannot be read.
 std::optional<std::vector<std::string>> ReadNumberedList(const std::string& ini_path,
                                                          std::string_view section,
                                                          std::string_view count_key,
@@ -42,8 +43,8 @@ void GatherSelectionFile(const std::string& selection_path, RunList& list,
 /// Walks every folder of the "Selected Folder" list of the settings file.
 void GatherFolderList(RunList& list, const GatherContext& ctx);
 
-/// The folders of the "Selected Folder" list of the settings file, as
-/// stored; nullopt when the settings file cannot be read.
+/// The folders of the "Selected Folder" list of the settings file, as found
+/// on disk; nullopt when the settings file cannot be read.
 std::optional<std::vector<std::string>> ReadFolderList(const std::string& settings_path,
                                                        CodePage cp);
 

@@ -261,9 +261,25 @@ TEST(ProjectFileTest, KindIsTheLowerCasedExtension) {
   }
 }
 
-TEST(ProjectFileTest, MemberPathTakesExistingEntriesWhateverTheirCase) {
+// A member path finds the existing entry whatever its case, and whatever
+// bytes its name is made of on disk (GBK names from a Windows archive).
+TEST(ProjectFileTest, MemberPathTakesTheEntryThatShowsAsItsText) {
   const std::string dir = kData + "project/letter-case/";
-  EXPECT_EQ(ResolveMemberPath(dir, "SRC\\core\\ENGINE.cpp"), dir + "src/Core/Engine.cpp");
+  EXPECT_EQ(ResolveMemberPath(dir, "SRC\\core\\ENGINE.cpp", CodePage::Gbk),
+            dir + "src/Core/Engine.cpp");
+  TempDir tree;
+  WriteFile(tree / "\xD6\xD0\xCE\xC4/A.cpp", "");  // 中文/A.cpp in GBK
+  const std::string root = tree / "";
+  const struct {
+    const char* text;
+    CodePage cp;
+    std::string want;
+  } cases[] = {
+      {"中文\\a.CPP", CodePage::Gbk, root + "\xD6\xD0\xCE\xC4/A.cpp"},
+      {"中文\\b.cpp", CodePage::Gbk, root + "\xD6\xD0\xCE\xC4/b.cpp"},  // missing file
+      {"中文\\a.cpp", CodePage::Utf8, root + "中文/a.cpp"},  // GBK names are not read under UTF-8
+  };
+  for (const auto& c : cases) EXPECT_EQ(ResolveMemberPath(root, c.text, c.cp), c.want) << c.text;
 }
 
 TEST(ProjectFileTest, BinaryProjectsNeverHang) {

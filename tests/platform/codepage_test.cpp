@@ -38,10 +38,8 @@ TEST(CodePage, SearchesFoldsCutsAndConvertsByTheLeadByteRule) {
       EXPECT_EQ(AnsiToUtf8(text, cp), want);
     } else if (op == "to-ansi") {
       EXPECT_EQ(Utf8ToAnsi(text, cp), want);
-    } else if (op == "name-utf8") {
+    } else if (op == "shown") {
       EXPECT_EQ(NameToUtf8(text, cp), want);
-    } else if (op == "name-ansi") {
-      EXPECT_EQ(NameToAnsi(text, cp), want);
     } else if (op == "sanitize") {
       EXPECT_EQ(SanitizeUtf8(text), want);
     } else if (op == "cut") {

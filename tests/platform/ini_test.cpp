@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -14,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/file_reader.h"
 #include "test_util.h"
 
 namespace tv {
@@ -78,6 +80,24 @@ TEST(IniProfile, FifoIsNeitherReadNorReplaced) {
   done.wait();
   EXPECT_EQ(error, "cannot read the existing file");
   EXPECT_TRUE(std::filesystem::is_fifo(path));
+}
+
+// A read that fails part way is no end of the file: the settings are not
+// taken as empty, and a write that would drop their keys is refused.
+TEST(IniProfile, FileWhoseReadingFailsIsNeitherReadNorReplaced) {
+  test::TempDir dir;
+  const std::string path = dir / "Setup.ini";  // opens as a regular file; reading it fails
+  ASSERT_EQ(::symlink("/proc/self/mem", path.c_str()), 0);
+  EXPECT_FALSE(IniDocument::Load(path, CodePage::Gbk));
+  std::string error;
+  EXPECT_FALSE(WriteProfileString(path, "S", "k", "v", CodePage::Gbk, &error));
+  EXPECT_EQ(error, "cannot read the existing file");
+  const int folder = ::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
+  std::string bytes;
+  int reason = 0;
+  EXPECT_FALSE(ReadDescriptor(folder, bytes, &reason));
+  EXPECT_EQ(reason, EISDIR);
+  ::close(folder);
 }
 
 TEST(IniProfile, FileIsKeptUnlessItCanBeReadAndWritten) {

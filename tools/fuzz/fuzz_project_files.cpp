@@ -292,7 +292,7 @@ void CheckBprMembers(const std::vector<std::string>& members, const InputText& p
     // A header that exists, whatever text it comes from, must come next.
     bool header_due = !texts.empty();
     for (const std::string& text : texts) {
-      const std::string header = tv::ResolveMemberPath(base, HeaderText(text));
+      const std::string header = tv::ResolveMemberPath(base, HeaderText(text), cp);
       TV_FUZZ_CHECK(ResolvesTo(base, HeaderText(text), RelativeTo(base, header)));
       header_due = header_due && FileExists(header);
     }
@@ -344,7 +344,7 @@ void CheckVbgMembers(const std::vector<std::string>& members, const InputText& g
            eq = raw.find('=', eq + 1)) {
         const std::string text = group.mapped[next_line].substr(eq + 1);
         if (Extension(text) != "vbp") continue;
-        const std::string project = tv::ResolveMemberPath(base, raw.substr(eq + 1));
+        const std::string project = tv::ResolveMemberPath(base, raw.substr(eq + 1), cp);
         TV_FUZZ_CHECK(ResolvesTo(base, text, RelativeTo(base, project)));
         const std::string folder(project.substr(0, project.rfind('/') + 1));
         const std::optional<std::string> bytes = ReadRegularFile(project);
