@@ -64,7 +64,7 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
   tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
   window.show();
   if (startup.server != nullptr) window.ServeHandOvers(startup.server.get());
-  if (!path.empty()) window.HandOverPath(QString::fromStdString(path));
+  if (!path.empty()) window.HandOverPath(path);
   return app.exec();
 }
 

@@ -21,8 +21,13 @@ constexpr int kPropertiesTimeoutMs = 1000;
 
 }  // namespace
 
-bool QtDesktop::OpenWithDefaultProgram(const QString& path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+QUrl FileUrl(const std::string& path) {
+  const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+  return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+bool QtDesktop::OpenWithDefaultProgram(const std::string& path) {
+  return QDesktopServices::openUrl(FileUrl(path));
 }
 
 void QtDesktop::ViewSource(QWidget* owner, const SourceFile& file) {
@@ -40,7 +45,7 @@ void QtDesktop::ShowProperties(QWidget* owner, const SourceFile& file) {
       QStringLiteral("org.freedesktop.FileManager1"),
       QStringLiteral("/org/freedesktop/FileManager1"),
       QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItemProperties"));
-  call << QStringList{QUrl::fromLocalFile(file.path).toString()} << QString();
+  call << QStringList{QString::fromLatin1(FileUrl(file.path).toEncoded())} << QString();
   // Asynchronous: a missing or hung file manager never holds up the window.
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kPropertiesTimeoutMs), owner);
   QPointer<QWidget> guard(owner);

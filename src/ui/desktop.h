@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 #include "engine/count.h"
 #include "platform/codepage.h"
@@ -17,8 +18,8 @@ namespace tv {
 
 /// One counted file as its row shows it.
 struct SourceFile {
-  QString path;   // the counted file, as the run opened it
-  ResultRow row;  // the row's six texts
+  std::string path;  // the counted file's bytes, as the run opened it
+  ResultRow row;     // the row's six texts
   LanguageFamily family = LanguageFamily::CFamily;
   CodePage code_page = CodePage::Gbk;
 };
@@ -26,9 +27,10 @@ struct SourceFile {
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  /// Opens `path` with the program the desktop associates with it; false
-  /// when the desktop refused at once (nothing is reported to the user).
-  virtual bool OpenWithDefaultProgram(const QString& path) = 0;
+  /// Opens `path` (its bytes) with the program the desktop associates with
+  /// it; false when the desktop refused at once (nothing is reported to the
+  /// user).
+  virtual bool OpenWithDefaultProgram(const std::string& path) = 0;
   /// Opens the program's own source viewer on `file`, owned by `owner`.
   virtual void ViewSource(QWidget* owner, const SourceFile& file) = 0;
   /// Shows the properties of `file`.
@@ -47,7 +49,7 @@ class Desktop {
 /// file manager answers within a second.
 class QtDesktop : public Desktop {
  public:
-  bool OpenWithDefaultProgram(const QString& path) override;
+  bool OpenWithDefaultProgram(const std::string& path) override;
   void ViewSource(QWidget* owner, const SourceFile& file) override;
   void ShowProperties(QWidget* owner, const SourceFile& file) override;
   bool OpenInBrowser(const QUrl& url) override;
@@ -56,5 +58,9 @@ class QtDesktop : public Desktop {
 
 /// Opens the built-in properties dialog on `file` (non-modal, owned by `owner`).
 QWidget* ShowPropertiesDialog(QWidget* owner, const SourceFile& file);
+
+/// The file URL of `path`, its bytes percent-encoded, so that a name that
+/// is not UTF-8 reaches the program that opens it unchanged.
+QUrl FileUrl(const std::string& path);
 
 }  // namespace tv

@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -30,6 +30,7 @@
 #include "platform/single_instance.h"
 #include "reports/excel_driver.h"
 #include "reports/result_texts.h"
+#include "runs/path_resolver.h"
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
@@ -186,7 +187,8 @@ MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* paren
       settings_(std::move(settings)),
       dialogs_(dialogs),
       view_(std::make_unique<QueuedView>(this)),
-      controller_(std::make_unique<RunController>(flags_, state_, *view_)) {
+      controller_(std::make_unique<RunController>(flags_, state_, *view_)),
+      selection_(settings_.code_page) {
   setObjectName("102");
   setWindowTitle(QString::fromLatin1(kWindowTitle));
   RegisterIcons();
@@ -376,6 +378,15 @@ void MainWindow::ShowContextMenu(const QPoint& global_pos) {
 }
 
 void MainWindow::RunCommand(int id) {
+  // A hand-over that arrives while a command is under way (during one of
+  // its messages, say) waits until the command has made all its changes.
+  ++command_depth_;
+  DispatchCommand(id);
+  --command_depth_;
+  FlushHandOver();
+}
+
+void MainWindow::DispatchCommand(int id) {
   switch (id) {
     case 1012:
       FileSelectionCommand(/*guarded=*/false);
@@ -457,7 +468,7 @@ void MainWindow::RunCommand(int id) {
 
 SourceFile MainWindow::FileOfRow(const ResultRow& row) const {
   SourceFile file;
-  file.path = Q(row.path);
+  file.path = row.path;
   file.row = row;
   file.family = row.family;
   file.code_page = settings_.code_page;
@@ -534,14 +545,12 @@ void MainWindow::SaveCommand(bool tested) {
       if (static_cast<int>(results.rows.size()) >= count) break;
       results.rows.push_back(*row);
     }
-    results.summary = {S(fields_[1008]->text()), S(fields_[1009]->text()),
-                       S(fields_[1010]->text()), S(fields_[1011]->text()),
-                       S(fields_[1051]->text())};
+    results.summary = {S(fields_[1008]->text()), S(fields_[1009]->text()), S(fields_[1010]->text()),
+                       S(fields_[1011]->text()), S(fields_[1051]->text())};
     return results;
   };
   SaveResultsCommand(this, dialogs_, source,
                      {settings_.code_page, QDir::homePath(), InstalledDrivers()});
-  FlushHandOver();
 }
 
 void MainWindow::PrintCommand(bool tested) {
@@ -556,21 +565,21 @@ void MainWindow::PrintCommand(bool tested) {
   std::vector<std::string> headers;
   for (const ColumnHeader& column : ParseColumnSpec(kColumnSpec)) headers.push_back(column.text);
   const std::vector<const ResultRow*> rows = list_->RowsInDisplayOrder();
-  const SummaryTexts summary{S(fields_[1008]->text()), S(fields_[1009]->text()),
-                             S(fields_[1010]->text()), S(fields_[1011]->text()), {}};
+  const SummaryTexts summary{S(fields_[1008]->text()),
+                             S(fields_[1009]->text()),
+                             S(fields_[1010]->text()),
+                             S(fields_[1011]->text()),
+                             {}};
   PrintResults(this, dialogs_, {headers, rows, summary}, settings_.code_page,
                QString::fromLatin1(kWindowTitle));
-  FlushHandOver();
 }
 
 void MainWindow::Notice(const QString& text) {
   dialogs_.Message(this, MessageIcon::Information, QString::fromUtf8(kCaptionNotice), text);
-  FlushHandOver();
 }
 
 void MainWindow::Error(const QString& text) {
   dialogs_.Message(this, MessageIcon::Stop, QString::fromUtf8(kCaptionError), text);
-  FlushHandOver();
 }
 
 bool MainWindow::Guard(const QString& text) {
@@ -587,6 +596,26 @@ void MainWindow::ResetResultsDisplay() {
   for (auto& [id, field] : fields_) field->clear();
 }
 
+void MainWindow::ShowSelectionChange(const SelectionChange& change) {
+  if (change.changed) {
+    if (change.reset_display) ResetResultsDisplay();
+    edit_->setText(Q(selection_.text()));
+    edit_->setCursorPosition(0);
+    buttons_[1006]->setEnabled(selection_.start_enabled());
+  }
+  if (!change.error.empty()) Error(Q(change.error));
+}
+
+std::string MainWindow::PathOnDisk(const QString& chosen) const {
+  if (chosen.isEmpty()) return {};
+  // Qt shows a name that is not UTF-8 with replacement characters; the
+  // entry whose shown form is the choice is the one that was picked.
+  return ResolveShownPath(S(chosen), settings_.code_page, [](std::string_view name) {
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())))
+        .toStdString();
+  });
+}
+
 void MainWindow::FileSelectionCommand(bool guarded) {
   if (guarded && Guard(QStringLiteral("请统计完后再选择新的文件！"))) return;
   const std::string& settings = settings_.settings_path;
@@ -600,37 +629,20 @@ void MainWindow::FileSelectionCommand(bool guarded) {
   request.multiple = true;
   const OpenFileAnswer answer = dialogs_.OpenFiles(this, request);
   // A cancelled dialog keeps the previous selection whole.
-  if (!answer.accepted) {
-    FlushHandOver();
-    return;
+  std::optional<FilePickOutcome> outcome;
+  if (answer.accepted) {
+    FilePick pick;
+    pick.file_type = answer.filter + 1;
+    for (const QString& path : answer.paths) pick.paths.push_back(PathOnDisk(path));
+    GatherContext ctx;
+    ctx.settings_path = settings;
+    ctx.code_page = cp;
+    ctx.rules = ReadCountableRules(settings, cp);
+    const bool show_names =
+        IsFlagOn(ReadProfileString(settings, kSectionOther, "ShowSelFileName", "", 256, cp));
+    outcome = ApplyFilePick(pick, show_names, ctx);
   }
-  FilePick pick;
-  pick.file_type = answer.filter + 1;
-  for (const QString& path : answer.paths) pick.paths.push_back(S(path));
-  GatherContext ctx;
-  ctx.settings_path = settings;
-  ctx.code_page = cp;
-  ctx.rules = ReadCountableRules(settings, cp);
-  const bool show_names =
-      IsFlagOn(ReadProfileString(settings, kSectionOther, "ShowSelFileName", "", 256, cp));
-  FilePickOutcome outcome = ApplyFilePick(pick, show_names, ctx);
-  if (!outcome.accepted) {
-    Error(Q(outcome.message));
-    edit_->clear();
-    ResetResultsDisplay();
-    buttons_[1006]->setEnabled(false);
-    return;
-  }
-  file_selection_ = std::move(outcome.selection);
-  ResetResultsDisplay();
-  buttons_[1006]->setEnabled(true);
-  file_selected_ = true;
-  directory_selected_ = false;
-  selection_file_flag_ = false;
-  handed_over_ = false;
-  edit_->setText(Q(file_selection_.text));
-  edit_->setCursorPosition(0);
-  FlushHandOver();
+  ShowSelectionChange(selection_.PickFiles(outcome));
 }
 
 void MainWindow::SelectionFileCommand() {
@@ -641,61 +653,28 @@ void MainWindow::SelectionFileCommand() {
   request.initial_folder =
       Q(ReadRememberedPath(settings_.settings_path, "Path3", settings_.code_page));
   const OpenFileAnswer answer = dialogs_.OpenFiles(this, request);
-  if (!answer.accepted || answer.paths.isEmpty()) {
-    FlushHandOver();
-    return;
-  }
-  selection_file_path_ = S(answer.paths.front());
-  edit_->setText(answer.paths.front());
-  ResetResultsDisplay();
-  buttons_[1006]->setEnabled(true);
-  handed_over_ = false;
-  directory_selected_ = false;
-  single_directory_ = false;
-  selection_file_flag_ = true;
-  FlushHandOver();
+  std::optional<std::string> path;
+  if (answer.accepted && !answer.paths.isEmpty()) path = PathOnDisk(answer.paths.front());
+  ShowSelectionChange(selection_.PickSelectionFile(path));
 }
 
 void MainWindow::SingleDirectoryCommand() {
   const QString initial =
       Q(ReadRememberedPath(settings_.settings_path, "Path2", settings_.code_page));
   const QString chosen = dialogs_.ChooseFolder(this, QStringLiteral("选择目录:"), initial);
-  // A cancelled chooser, like a refused root below, keeps the previous
-  // selection whole, its single-directory flag included.
-  if (chosen.isEmpty()) {
-    FlushHandOver();
-    return;
-  }
-  if (QDir::cleanPath(chosen) == QLatin1String("/")) {
-    Error(QStringLiteral("请选择一个文件目录而不是盘符！"));
-    return;
-  }
-  chosen_directory_ = S(chosen);
-  SelectDirectories(chosen, /*single=*/true);
-}
-
-void MainWindow::SelectDirectories(const QString& text, bool single) {
-  ResetResultsDisplay();
-  buttons_[1006]->setEnabled(true);
-  file_selected_ = false;
-  directory_selected_ = true;
-  handed_over_ = false;
-  selection_file_flag_ = false;
-  single_directory_ = single;
-  edit_->setText(text);
-  edit_->setCursorPosition(0);
-  FlushHandOver();
+  // A cancelled chooser, like a refused root, keeps the previous selection whole.
+  std::optional<std::string> path;
+  if (!chosen.isEmpty()) path = PathOnDisk(chosen);
+  ShowSelectionChange(selection_.PickSingleDirectory(path));
 }
 
 void MainWindow::FolderListCommand() {
+  // The tree saved the folder list; the run walks it.
   const std::optional<QString> kept =
       dialogs_.PickFolders(this, settings_.settings_path, settings_.code_page);
-  if (!kept) {
-    FlushHandOver();
-    return;
-  }
-  // The tree saved the folder list; the run walks it.
-  SelectDirectories(*kept, /*single=*/false);
+  std::optional<std::string> text;
+  if (kept) text = S(*kept);
+  ShowSelectionChange(selection_.PickFolderList(text));
 }
 
 void MainWindow::FindCommand() {
@@ -720,77 +699,28 @@ void MainWindow::SettingsCommand() {
 
 // --- Starting and stopping ---------------------------------------------------
 
-RunRequest MainWindow::NewRequest(SelectionType type) const {
-  RunRequest request;
-  request.type = type;
+void MainWindow::StartCommand() {
+  StartDecision start = selection_.Start(flags_.run_started != 0);
+  switch (start.action) {
+    case StartDecision::Action::Nothing:
+      return;
+    case StartDecision::Action::Refuse:
+      Error(Q(start.error));
+      return;
+    case StartDecision::Action::Stop:
+      flags_.stop_request = 1;
+      return;
+    case StartDecision::Action::Launch:
+      break;
+  }
+  RunRequest& request = start.request;
   request.settings_path = settings_.settings_path;
   request.code_page = settings_.code_page;
-  return request;
-}
-
-void MainWindow::StartCommand() {
-  if (handed_over_) {
-    StartHandedOverPath();
-    return;
-  }
-  if (selection_file_flag_) {
-    StartSelectionFile();
-    return;
-  }
-  if (edit_->text().trimmed().isEmpty()) {
-    Error(QStringLiteral("请先选择统计文件名或文件目录！"));
-    return;
-  }
-  if (flags_.run_started != 0) {
-    flags_.stop_request = 1;
-    return;
-  }
-  RunRequest request;
-  std::string directory;
-  if (file_selected_) {
-    const FileSelection& sel = file_selection_;
-    request = NewRequest(sel.all_files ? SelectionType::AllFiles : SelectionType::FileList);
-    request.file_list = sel.run_list;
-    request.selection_list = sel.selection_list;
-    request.file_type_filter = sel.file_type;
-    directory = sel.directory;
-  } else if (directory_selected_) {
-    request =
-        NewRequest(single_directory_ ? SelectionType::OneDirectory : SelectionType::FolderList);
-    request.path = chosen_directory_;
-  } else {
-    return;
-  }
   flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
-  RememberRunStart(settings_.settings_path, request, directory, settings_.code_page);
-  Launch(std::move(request));
-}
-
-void MainWindow::StartHandedOverPath() {
-  const SelectionType type = SelectionForHandedOverPath(handed_over_path_);
-  file_selected_ = type == SelectionType::AllFiles;
-  directory_selected_ = !file_selected_;
-  if (edit_->text().trimmed().isEmpty()) return;
-  if (flags_.run_started != 0) {
-    flags_.stop_request = 1;
-    return;
+  if (start.remember) {
+    RememberRunStart(settings_.settings_path, request, start.selection_directory,
+                     settings_.code_page);
   }
-  flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
-  RunRequest request = NewRequest(type);
-  request.path = handed_over_path_;
-  Launch(std::move(request));
-}
-
-void MainWindow::StartSelectionFile() {
-  if (flags_.run_started != 0) {
-    flags_.stop_request = 1;
-    return;
-  }
-  RunRequest request = NewRequest(SelectionType::SelectionFile);
-  request.path = selection_file_path_;
-  RememberRunStart(settings_.settings_path, request, "", settings_.code_page);
-  flags_.progress_option = ReadProgressOption(settings_.settings_path, settings_.code_page) ? 1 : 0;
-  flags_.run_finished = 0;
   Launch(std::move(request));
 }
 
@@ -810,23 +740,26 @@ bool MainWindow::Launch(RunRequest request) {
 
 // --- Hand-over ----------------------------------------------------------------
 
-void MainWindow::HandOverPath(const QString& path) {
+void MainWindow::HandOverPath(const std::string& path) {
   pending_hand_over_ = path;
   hand_over_waiting_ = true;
-  // Acting under an open modal dialog would start a run beneath it.
-  if (QApplication::activeModalWidget() != nullptr) return;
   FlushHandOver();
 }
 
 void MainWindow::FlushHandOver() {
-  if (!hand_over_waiting_ || QApplication::activeModalWidget() != nullptr) return;
+  // Acting under an open modal dialog would start a run beneath it, and in
+  // the middle of a command would undo what the command has not finished.
+  if (!hand_over_waiting_ || command_depth_ > 0 || QApplication::activeModalWidget() != nullptr) {
+    return;
+  }
   hand_over_waiting_ = false;
   Raise();
-  handed_over_ = true;
-  handed_over_path_ = S(pending_hand_over_);
-  edit_->setText(pending_hand_over_);
-  edit_->setCursorPosition(0);
+  ++command_depth_;
+  ShowSelectionChange(selection_.HandOver(std::move(pending_hand_over_)));
   StartCommand();
+  --command_depth_;
+  // A path handed over during the start's own message waits no longer.
+  FlushHandOver();
 }
 
 void MainWindow::ServeHandOvers(InstanceServer* server) {
@@ -836,7 +769,7 @@ void MainWindow::ServeHandOvers(InstanceServer* server) {
       if (message.raise_only) {
         Raise();
       } else {
-        HandOverPath(QString::fromStdString(message.path));
+        HandOverPath(message.path);
       }
     }
   });

@@ -9,8 +9,8 @@
 #include <map>
 #include <memory>
 
-#include "runs/file_selection.h"
 #include "runs/run.h"
+#include "runs/selection.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
 
@@ -49,10 +49,10 @@ class MainWindow : public QMainWindow {
   /// program's own folder, else the installed manual (ManualPath).
   void SetManualFolder(const QString& folder) { manual_folder_ = folder; }
 
-  /// A path handed over at start or by a second start: shown in the
-  /// selection field and started at once. While a modal dialog is open the
-  /// hand-over waits until it closes.
-  void HandOverPath(const QString& path);
+  /// A path (its bytes) handed over at start or by a second start: shown in
+  /// the selection field and started at once. While a modal dialog is open
+  /// or a command is under way, the hand-over waits until it has ended.
+  void HandOverPath(const std::string& path);
   /// Brings the window to the front (a second start without a path).
   void Raise();
   /// Acts on what later starts send to `server` (which must outlive the
@@ -102,13 +102,17 @@ class MainWindow : public QMainWindow {
   QAction* AddCommand(QMenu* menu, int id, const QString& text);
 
   // Commands.
+  void DispatchCommand(int id);
   void StartCommand();
   void FileSelectionCommand(bool guarded);
   void SelectionFileCommand();
   void SingleDirectoryCommand();
   void FolderListCommand();
-  /// Makes folders the selection: `text` in edit 1000, the display reset.
-  void SelectDirectories(const QString& text, bool single);
+  /// Shows what a selection command changed: the selection's text, the
+  /// display emptied, the start button's state, then its message if any.
+  void ShowSelectionChange(const SelectionChange& change);
+  /// The file on disk a path chosen in a dialog names (see PathOnDisk).
+  std::string PathOnDisk(const QString& chosen) const;
   void FindCommand();
   void SettingsCommand();
   void SaveCommand(bool tested);
@@ -122,10 +126,7 @@ class MainWindow : public QMainWindow {
   void ShowContextMenu(const QPoint& global_pos);
 
   // Starting runs.
-  void StartHandedOverPath();
-  void StartSelectionFile();
   bool Launch(RunRequest request);
-  RunRequest NewRequest(SelectionType type) const;
   void ResetResultsDisplay();
 
   // Messages.
@@ -159,18 +160,12 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<QueuedView> view_;
   std::unique_ptr<RunController> controller_;
 
-  // The selection: which kind is current and what it holds.
-  FileSelection file_selection_;
-  bool file_selected_ = false;
-  bool directory_selected_ = false;
-  bool single_directory_ = false;
-  std::string chosen_directory_;
-  bool selection_file_flag_ = false;
-  std::string selection_file_path_;
-  bool handed_over_ = false;
-  std::string handed_over_path_;
-  QString pending_hand_over_;
+  // The selection, and a hand-over that waits until the command or modal
+  // dialog under way has ended.
+  Selection selection_;
+  std::string pending_hand_over_;
   bool hand_over_waiting_ = false;
+  int command_depth_ = 0;
 
   // The progress bar follows the run's line counter on a timer.
   uint64_t progress_maximum_ = 0;

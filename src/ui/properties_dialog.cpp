@@ -1,16 +1,18 @@
 #include "ui/properties_dialog.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <QDateTime>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
 #include <QVBoxLayout>
 
+#include "engine/file_types.h"
 #include "reports/result_texts.h"
 
 namespace tv {
@@ -35,8 +37,19 @@ QString SizeText(qint64 bytes) {
          QStringLiteral(" (") + exact + QLatin1Char(')');
 }
 
-QString TimeText(const QDateTime& t) {
-  return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("-");
+QString TimeText(const struct timespec& t) {
+  const QDateTime time =
+      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(t.tv_sec) * 1000 + t.tv_nsec / 1000000);
+  return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// A user or group by name, else by number.
+QString OwnerText(const struct stat& st) {
+  const passwd* user = ::getpwuid(st.st_uid);
+  const group* grp = ::getgrgid(st.st_gid);
+  return (user != nullptr ? QString::fromLocal8Bit(user->pw_name) : QString::number(st.st_uid)) +
+         QLatin1Char(':') +
+         (grp != nullptr ? QString::fromLocal8Bit(grp->gr_name) : QString::number(st.st_gid));
 }
 
 QLabel* ValueLabel(const QString& text) {
@@ -59,8 +72,11 @@ QString PermissionText(unsigned mode) {
 PropertiesDialog::PropertiesDialog(const SourceFile& file, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("properties"));
   setAttribute(Qt::WA_DeleteOnClose);
-  const QFileInfo info(file.path);
-  setWindowTitle(info.fileName() + QStringLiteral(" 属性"));
+  // The names are shown as text; the file is found by its own bytes.
+  const QString name = Q(NameToUtf8(GetFileNamePart(file.path), file.code_page));
+  std::string folder(GetDirectoryPart(file.path));
+  if (folder.size() > 1) folder.pop_back();
+  setWindowTitle(name + QStringLiteral(" 属性"));
 
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -70,16 +86,16 @@ PropertiesDialog::PropertiesDialog(const SourceFile& file, QWidget* parent) : QD
     value->setObjectName(label);
     f->addRow(label, value);
   };
-  add(form, QStringLiteral("名称:"), info.fileName());
-  add(form, QStringLiteral("位置:"), info.absolutePath());
+  add(form, QStringLiteral("名称:"), name);
+  add(form, QStringLiteral("位置:"), Q(NameToUtf8(folder, file.code_page)));
   struct stat st {};
-  if (::stat(QFile::encodeName(file.path).constData(), &st) != 0) {
+  if (::stat(file.path.c_str(), &st) != 0) {
     add(form, QStringLiteral("大小:"), QStringLiteral("文件不存在或无法读取"));
   } else {
     add(form, QStringLiteral("大小:"), SizeText(static_cast<qint64>(st.st_size)));
-    add(form, QStringLiteral("修改时间:"), TimeText(info.lastModified()));
-    add(form, QStringLiteral("访问时间:"), TimeText(info.lastRead()));
-    add(form, QStringLiteral("所有者:"), info.owner() + QLatin1Char(':') + info.group());
+    add(form, QStringLiteral("修改时间:"), TimeText(st.st_mtim));
+    add(form, QStringLiteral("访问时间:"), TimeText(st.st_atim));
+    add(form, QStringLiteral("所有者:"), OwnerText(st));
     add(form, QStringLiteral("权限:"), PermissionText(static_cast<unsigned>(st.st_mode)));
   }
   layout->addLayout(form);

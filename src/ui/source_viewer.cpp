@@ -1,7 +1,8 @@
 #include "ui/source_viewer.h"
 
+#include <sys/stat.h>
+
 #include <QAbstractScrollArea>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/file_types.h"
 #include "engine/line_classes.h"
 #include "platform/file_reader.h"
 #include "reports/result_texts.h"
@@ -95,12 +97,12 @@ QString Displayable(const QString& line) {
 
 }  // namespace
 
-ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit,
+ShownText ReadShownText(const std::string& path, CodePage cp, qint64 limit,
                         const std::atomic<bool>* stop) {
   const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
   ShownText out;
   FileReader file;
-  if (!file.Open(QFile::encodeName(path).toStdString())) return out;
+  if (!file.Open(path)) return out;
   out.opened = true;
   constexpr size_t kChunk = 1 << 20;
   std::string& bytes = out.bytes;
@@ -246,7 +248,7 @@ SourceViewer::SourceViewer(const SourceFile& file, QWidget* parent, TextReader r
     : QWidget(parent, Qt::Window), file_(file) {
   setObjectName(QStringLiteral("source-viewer"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QFileInfo(file_.path).fileName());
+  setWindowTitle(Q(NameToUtf8(GetFileNamePart(file_.path), file_.code_page)));
 
   auto* layout = new QVBoxLayout(this);
   const std::vector<ColumnHeader> headers = ParseColumnSpec(kColumnSpec);
@@ -329,9 +331,10 @@ SourceViewer::~SourceViewer() {
 
 void SourceViewer::OnText(std::shared_ptr<ShownText> text) {
   utf8_ = text->utf8;
-  const qint64 size = QFileInfo(file_.path).size();
+  struct stat st {};
+  const qint64 size = ::stat(file_.path.c_str(), &st) == 0 ? st.st_size : 0;
   if (!text->opened) {
-    notice_->setText(QStringLiteral("无法打开文件: ") + file_.path);
+    notice_->setText(QStringLiteral("无法打开文件: ") + Q(NameToUtf8(file_.path, file_.code_page)));
     notice_->show();
   } else if (text->cut) {
     notice_->setText(QStringLiteral("文件共 %1，只显示前 %2 (%3 行)。")

@@ -42,7 +42,7 @@ struct ShownText {
 /// Reads and decodes the first `limit` bytes of `path`, split into lines as
 /// the counter splits them; nothing past them is read. `stop` (null: never)
 /// is read once per chunk; once it is set the text is left unfinished.
-ShownText ReadShownText(const QString& path, CodePage cp, qint64 limit,
+ShownText ReadShownText(const std::string& path, CodePage cp, qint64 limit,
                         const std::atomic<bool>* stop = nullptr);
 
 class SourceViewer : public QWidget {
@@ -61,7 +61,7 @@ class SourceViewer : public QWidget {
   explicit SourceViewer(const SourceFile& file, QWidget* parent = nullptr, TextReader read = {});
   ~SourceViewer() override;
 
-  const QString& Path() const { return file_.path; }
+  const std::string& Path() const { return file_.path; }
   /// True once the text is shown; then once every shown line has its class.
   bool TextReady() const { return text_ready_; }
   bool ClassesReady() const { return classes_ready_; }

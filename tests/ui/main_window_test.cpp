@@ -212,7 +212,7 @@ class MainWindowTest : public QObject {
         released.wait();
       }
     });
-    w.HandOverPath(tree.path());
+    w.HandOverPath(tree.path().toStdString());
     QCOMPARE(w.cursor().shape(), Qt::WaitCursor);  // until the run's end arrives
     if (held) {
       reached.get_future().wait();  // the run holds after its second file
@@ -263,7 +263,7 @@ class MainWindowTest : public QObject {
     auto* edit = w.findChild<QLineEdit*>(QStringLiteral("1000"));
     QMessageBox modal(QMessageBox::Information, "t", "t", QMessageBox::Ok, &w);
     QTimer::singleShot(0, &modal, [&] {
-      w.HandOverPath(first.path());
+      w.HandOverPath(first.path().toStdString());
       QVERIFY(edit->text().isEmpty());
       QVERIFY(!w.IsRunStarted());
       modal.accept();

@@ -35,7 +35,7 @@ class PrintingTest : public QObject {
     tv::test::ScriptedDialogs dialogs;
     tv::MainWindow w({dir.filePath("Setup.ini").toStdString(), tv::CodePage::Gbk}, dialogs);
     w.show();
-    w.HandOverPath(dir.path());
+    w.HandOverPath(dir.path().toStdString());
     QTRY_COMPARE(w.findChild<QLabel*>("1008")->text(), QStringLiteral("400 (共200个文件)"));
     const QString pdf = dir.filePath("results.pdf");
     // A file that cannot be made is reported; then a good one is printed.

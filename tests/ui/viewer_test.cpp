@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
+#include <fstream>
 #include <future>
 
 #include "reports/result_texts.h"
@@ -101,7 +102,7 @@ class ViewerTest : public QObject {
     if (!c[5].isEmpty())
       WriteBytes(Settings(), c[5].replace(QLatin1Char('|'), "\r\n").toStdString());
     Session s(Settings());
-    if (c[0] == "hand-over") s.w.HandOverPath(at(c[1]));
+    if (c[0] == "hand-over") s.w.HandOverPath(at(c[1]).toStdString());
     if (c[0] == "none") s.w.Results()->AddResultRow({"/x/a.c", "1", "1", "0", "0", "0.00%"});
     if (c[0].toInt() > 0) {
       s.dialogs.answers.push_back({true, {at(c[1])}, c[2].toInt()});
@@ -142,8 +143,8 @@ class ViewerTest : public QObject {
     QFETCH(QStringList, c);  // case, bytes in hex, code page, read as, lines
     const QString path = dir_.filePath(QStringLiteral("shown.c"));
     WriteBytes(path, QByteArray::fromHex(c[1].toLatin1()).toStdString());
-    const tv::ShownText shown =
-        tv::ReadShownText(path, c[2] == "gbk" ? tv::CodePage::Gbk : tv::CodePage::Utf8, 1 << 20);
+    const tv::ShownText shown = tv::ReadShownText(
+        path.toStdString(), c[2] == "gbk" ? tv::CodePage::Gbk : tv::CodePage::Utf8, 1 << 20);
     QVERIFY(shown.opened);
     QVERIFY(!shown.cut);
     QCOMPARE(QStringList(shown.lines.begin(), shown.lines.end()), c.mid(4));
@@ -155,9 +156,9 @@ class ViewerTest : public QObject {
   // part), and the notice says how much is shown.
   void hugeFileAddsLittleMemory() {
     tv::SourceFile file;
-    file.path = dir_.filePath(QStringLiteral("huge.c"));
-    WriteBytes(file.path, "// head");
-    QVERIFY(::truncate(QFile::encodeName(file.path).constData(), qint64(4) << 30) == 0);
+    file.path = dir_.filePath(QStringLiteral("huge.c")).toStdString();
+    WriteBytes(QString::fromStdString(file.path), "// head");
+    QVERIFY(::truncate(file.path.c_str(), qint64(4) << 30) == 0);
     const auto kb = [](const char* key) {  // a figure of /proc/self/status
       QFile status(QStringLiteral("/proc/self/status"));
       status.open(QIODevice::ReadOnly);
@@ -230,10 +231,11 @@ class ViewerTest : public QObject {
   // The built-in properties: what the file system says and the row's counts.
   void propertiesDialogShowsTheFileAndItsCounts() {
     tv::SourceFile file;
-    file.path = dir_.filePath(QStringLiteral("p.c"));
+    // A name in GBK bytes (中文.c) shows as its text and is found by its bytes.
+    file.path = dir_.filePath(QStringLiteral("p")).toStdString() + "\xD6\xD0\xCE\xC4.c";
     file.row = {"p.c", "12", "7", "4", "2", "36.36%"};
-    WriteBytes(file.path, std::string(1536, 'x'));
-    QVERIFY(::chmod(QFile::encodeName(file.path).constData(), 0640) == 0);
+    std::ofstream(file.path) << std::string(1536, 'x');
+    QVERIFY(::chmod(file.path.c_str(), 0640) == 0);
     tv::PropertiesDialog dialog(file);
     QStringList values;
     for (const char* label : {"名称:", "位置:", "大小:", "权限:", "文件行数:", "代码行数:",
@@ -241,11 +243,10 @@ class ViewerTest : public QObject {
       values << dialog.Value(QString::fromUtf8(label));
     }
     QCOMPARE(values.join(QLatin1Char('|')),
-             "p.c|" + QFileInfo(file.path).absolutePath() +
-                 "|1.5 KB (1536 字节)|rw-r----- (0640)|12|7|4|2|36.36%");
+             "p中文.c|" + dir_.path() + "|1.5 KB (1536 字节)|rw-r----- (0640)|12|7|4|2|36.36%");
     QVERIFY(!dialog.Value(QStringLiteral("修改时间:")).isEmpty());
     QVERIFY(!dialog.Value(QStringLiteral("所有者:")).isEmpty());
-    file.path = dir_.filePath(QStringLiteral("gone.c"));
+    file.path = dir_.filePath(QStringLiteral("gone.c")).toStdString();
     tv::PropertiesDialog gone(file);
     QCOMPARE(gone.Value(QStringLiteral("大小:")), QStringLiteral("文件不存在或无法读取"));
     QCOMPARE(gone.Value(QStringLiteral("权限:")), QString());

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   Save(&window, QStringLiteral("main-files-counted.png"));
 
   // Count the whole sample tree as a path handed over at start would be.
-  window.HandOverPath(examples);
+  window.HandOverPath(examples.toStdString());
   if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
   QTest::qWait(200);
   Save(&window, QStringLiteral("main-counted.png"));
@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
   {
     tv::SourceFile file;
     file.row = window.Results()->RowAt(window.Results()->SelectedRow());
-    file.path = QString::fromStdString(file.row.path);
+    file.path = file.row.path;
     tv::PropertiesDialog properties(file, &window);
     properties.show();
     if (!QTest::qWaitForWindowExposed(&properties)) ++g_failures;
@@ -300,7 +300,7 @@ int main(int argc, char** argv) {
   // Saving the results as TXT over an earlier report in the home folder:
   // the save dialog, then the question whether to replace or append.
   {
-    window.HandOverPath(examples);
+    window.HandOverPath(examples.toStdString());
     if (!QTest::qWaitFor([&] { return !window.IsRunStarted(); }, 10000)) ++g_failures;
     QFile earlier(QDir::homePath() + QStringLiteral("/report.txt"));
     if (earlier.open(QIODevice::WriteOnly)) {
@@ -315,7 +315,8 @@ int main(int argc, char** argv) {
         return;
       }
       dialog->selectNameFilter(dialog->nameFilters().value(3));
-      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("report"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+          ->setText(QStringLiteral("report"));
       QTest::qWait(300);
       Save(dialog, QStringLiteral("save-dialog.png"));
       WhenModal([&](QWidget* question) {
@@ -347,7 +348,8 @@ int main(int argc, char** argv) {
   // ticked), the list of both beside.
   {
     const QString home = QDir::homePath();
-    for (const char* f : {"src/app/core", "src/app/ui", "src/lib/net", "src/lib/util", "src/docs"}) {
+    for (const char* f :
+         {"src/app/core", "src/app/ui", "src/lib/net", "src/lib/util", "src/docs"}) {
       QDir(home).mkpath(QString::fromLatin1(f));
     }
     tv::WriteFolderList(settings.toStdString(),

@@ -50,7 +50,7 @@ std::pair<double, double> WindowRun(const QString& settings, const QString& tree
     while (clock.elapsed() < 2000)
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
   } else {
-    w.HandOverPath(tree);
+    w.HandOverPath(tree.toStdString());
   }
   // Done when the run has ended and the window has shown all it sent.
   while (w.IsRunStarted() || w.cursor().shape() != Qt::ArrowCursor) {

@@ -17,7 +17,7 @@ class RecordingDesktop : public Desktop {
     SourceFile file;
   };
 
-  bool OpenWithDefaultProgram(const QString& path) override {
+  bool OpenWithDefaultProgram(const std::string& path) override {
     SourceFile file;
     file.path = path;
     calls.push_back({QStringLiteral("open"), file});
@@ -31,19 +31,20 @@ class RecordingDesktop : public Desktop {
   }
   bool OpenInBrowser(const QUrl& url) override {
     SourceFile file;
-    file.path = url.toString();
+    file.path = url.toString().toStdString();
     calls.push_back({QStringLiteral("browser"), file});
     return true;
   }
   void MarkTrusted(const QString& path) override {
     SourceFile file;
-    file.path = path;
+    file.path = path.toStdString();
     calls.push_back({QStringLiteral("trusted"), file});
   }
   /// The last call as "what path", or "" when nothing was asked.
   QString Last() const {
     return calls.empty() ? QString()
-                         : calls.back().what + QLatin1Char(' ') + calls.back().file.path;
+                         : calls.back().what + QLatin1Char(' ') +
+                               QString::fromStdString(calls.back().file.path);
   }
 
   std::vector<Call> calls;
