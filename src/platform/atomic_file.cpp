@@ -204,8 +204,19 @@ bool AtomicFileWriter::Write(std::string_view data) {
 }
 
 bool AtomicFileWriter::CommitInPlace() {
-  int out = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO swapped in since Begin must not hold the write
+  // until a reader comes; only a regular file is written.
+  int out = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (out < 0) return Fail("cannot write");
+  struct stat st;
+  if (::fstat(out, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(out);
+    Abandon();
+    errno_ = EINVAL;
+    error_ = "cannot write: no longer a regular file";
+    return false;
+  }
+  ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_NONBLOCK);
   off_t size = 0;
   bool ok;
   if (in_memory_) {

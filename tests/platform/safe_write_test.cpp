@@ -1,6 +1,7 @@
 // Writing reports and settings wherever the user may write: long names,
 // folders that refuse a temporary file, owners, links, interrupted writes
 // and file systems without hard links.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -84,6 +85,33 @@ TEST(SafeWrite, WritableFilesAreWrittenInPlaceWhereTheFolderRefusesANewName) {
     EXPECT_EQ(test::ReadFile(path), expect_ok ? "new\n" : "the old and longer content\n");
     EXPECT_EQ(test::FolderEntries(folder), std::vector<std::string>{"r.csv"});
   }
+}
+
+// Where the folder refuses a temporary file the content waits in memory;
+// a FIFO put in the file's place meanwhile is neither waited on nor written.
+TEST(SafeWrite, InPlaceWriteNeverWaitsOnAFifoSwappedIn) {
+  test::TempDir dir;
+  const std::string folder = dir / "ro", path = folder + "/r.csv";
+  test::WriteFile(path, "old\n");
+  ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+  std::string error;
+  bool committed = true;
+  test::WithoutCapabilities([&] {
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Begin(path)) << writer.error();
+    writer.Write("new\n");
+    ASSERT_EQ(::chmod(folder.c_str(), 0700) + ::unlink(path.c_str()) +
+                  ::mkfifo(path.c_str(), 0600) + ::chmod(folder.c_str(), 0500),
+              0);
+    // Held open for reading, the FIFO lets a blocking writer in at once.
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    committed = writer.Commit();
+    error = writer.error();
+    ::close(reader);
+  });
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(error, "cannot write: no longer a regular file");
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 TEST(SafeWrite, ReplacedFilesKeepOwnerGroupAndMode) {
