@@ -49,7 +49,7 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
   if (decision.handed_over && !decision.handed_over_path.empty()) {
     path = tv::AbsoluteHandOverPath(decision.handed_over_path, CurrentFolder());
   }
-  tv::InstanceStartup startup = tv::DecideStartupRole(tv::DefaultRuntimeFolder(), path, false);
+  tv::InstanceStartup startup = tv::DecideStartupRole(tv::DefaultRuntimeFolder(), path);
   if (startup.role == tv::StartupRole::HandedOver) return 0;
   if (!startup.error.empty()) {
     std::fprintf(stderr, "tallyvane: %s; this window takes no paths from later starts\n",
@@ -62,6 +62,7 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyvane.Tallyvane"));
   tv::QtDialogs dialogs;
   tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
+  window.CloseOnEndSignals();
   window.show();
   if (startup.server != nullptr) window.ServeHandOvers(startup.server.get());
   if (!path.empty()) window.HandOverPath(path);

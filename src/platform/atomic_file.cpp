@@ -43,7 +43,23 @@ void UnregisterTemp(int slot) {
   if (slot >= 0) g_temp_slots[slot].state.store(0, std::memory_order_release);
 }
 
+// Where a window wants to hear of SIGTERM and SIGHUP (a pipe's write end),
+// or -1; it is taken by the first such signal, so a second one ends the
+// process at once.
+std::atomic<int> g_close_request_fd{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
+
 extern "C" void RemoveTempsAndRaise(int sig) {
+  if (sig == SIGTERM || sig == SIGHUP) {
+    const int fd = g_close_request_fd.exchange(-1);
+    if (fd >= 0) {
+      const int saved = errno;
+      const char byte = static_cast<char>(sig);
+      const bool told = ::write(fd, &byte, 1) == 1;
+      errno = saved;
+      if (told) return;
+    }
+  }
   for (TempSlot& slot : g_temp_slots) {
     if (slot.state.load(std::memory_order_acquire) == 2) ::unlink(slot.path);
   }
@@ -138,7 +154,8 @@ std::string FollowLinks(const std::string& path) {
   return p;
 }
 
-void RemoveTemporaryFilesOnSignals() {
+void RemoveTemporaryFilesOnSignals(int close_request_fd) {
+  g_close_request_fd.store(close_request_fd);
   struct sigaction action {};
   action.sa_handler = RemoveTempsAndRaise;
   sigemptyset(&action.sa_mask);

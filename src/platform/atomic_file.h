@@ -79,7 +79,10 @@ std::string FollowLinks(const std::string& path);
 /// Removes registered temporary files when the process is ended by SIGINT,
 /// SIGTERM or SIGHUP, then ends it by the same signal (the shell sees the
 /// usual status 128 + signal). Writers register their temporary files
-/// whether or not this was called; the command line installs it.
-void RemoveTemporaryFilesOnSignals();
+/// whether or not this was called; the command line and the window install
+/// it. With `close_request_fd` (a pipe's write end) the first SIGTERM or
+/// SIGHUP only writes the signal's number there, so the window can close as
+/// its close button does; a second one ends the process. -1 stops that.
+void RemoveTemporaryFilesOnSignals(int close_request_fd = -1);
 
 }  // namespace tv

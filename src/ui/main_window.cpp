@@ -1,5 +1,8 @@
 #include "ui/main_window.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,6 +28,7 @@
 #include <mutex>
 
 #include "engine/file_types.h"
+#include "platform/atomic_file.h"
 #include "platform/ini.h"
 #include "platform/program_paths.h"
 #include "platform/single_instance.h"
@@ -208,6 +212,11 @@ MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* paren
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
+  if (end_signal_pipe_[0] >= 0) {
+    RemoveTemporaryFilesOnSignals();
+    ::close(end_signal_pipe_[0]);
+    ::close(end_signal_pipe_[1]);
+  }
   // The worker must be gone before the state it writes goes away; the abort
   // cuts the file in hand short, so this never waits for a large file.
   controller_->Abort();
@@ -773,6 +782,24 @@ void MainWindow::ServeHandOvers(InstanceServer* server) {
       }
     }
   });
+}
+
+void MainWindow::CloseOnEndSignals() {
+  if (end_signal_pipe_[0] >= 0) return;
+  if (::pipe2(end_signal_pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    end_signal_pipe_[0] = end_signal_pipe_[1] = -1;
+    RemoveTemporaryFilesOnSignals();  // still no temporary file is left behind
+    return;
+  }
+  // The handler only writes a byte; the window acts on it in its own loop.
+  auto* notifier = new QSocketNotifier(end_signal_pipe_[0], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
+    char byte;
+    while (::read(end_signal_pipe_[0], &byte, 1) > 0) {
+    }
+    close();
+  });
+  RemoveTemporaryFilesOnSignals(end_signal_pipe_[1]);
 }
 
 void MainWindow::Raise() {

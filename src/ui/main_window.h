@@ -55,6 +55,10 @@ class MainWindow : public QMainWindow {
   void HandOverPath(const std::string& path);
   /// Brings the window to the front (a second start without a path).
   void Raise();
+  /// From now on SIGTERM and SIGHUP (a logout, a kill) close the window as
+  /// its close button does, and SIGINT ends the program; every signal that
+  /// ends it first removes the temporary files of a save under way.
+  void CloseOnEndSignals();
   /// Acts on what later starts send to `server` (which must outlive the
   /// window): a path is handed over, a bare start raises the window.
   void ServeHandOvers(InstanceServer* server);
@@ -166,6 +170,7 @@ class MainWindow : public QMainWindow {
   std::string pending_hand_over_;
   bool hand_over_waiting_ = false;
   int command_depth_ = 0;
+  int end_signal_pipe_[2] = {-1, -1};
 
   // The progress bar follows the run's line counter on a timer.
   uint64_t progress_maximum_ = 0;

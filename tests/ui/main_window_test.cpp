@@ -1,8 +1,11 @@
 // The main window driven through its real commands, with scripted dialogs.
 #include "ui/main_window.h"
 
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,10 +15,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <fstream>
 #include <future>
 
 #include "platform/single_instance.h"
+#include "reports/results.h"
 #include "runs/selection_files.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
@@ -243,6 +248,80 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.BarValueFor(5000000000ULL, 6000000000ULL), 10000);  // outgrew its pre-count
     QCOMPARE(w.BarValueFor(0, 5), 0);
     QCOMPARE(w.BarValueFor(3, 1), 3333);
+  }
+
+  // A hand-over that arrives while a refused pick shows its message waits
+  // until the pick has emptied the field, then is counted at once, and the
+  // start button and menu item can stop it.
+  void handOverDuringARefusedPickComesAfterIt() {
+    QTemporaryDir tree;
+    for (const char* f : {"a.c", "b.c"}) WriteBytes(tree.filePath(f), "int a;\n");
+    ScriptedDialogs dialogs;
+    MainWindow w(WindowSettings(), dialogs);
+    w.show();
+    std::promise<void> go_on;
+    std::shared_future<void> released = go_on.get_future().share();
+    auto release = qScopeGuard([&] { go_on.set_value(); });
+    w.SetRunGate([&](size_t) { released.wait(); });
+    dialogs.answers.push_back({true, {tree.filePath("a.c")}, 0});  // a .c file as a .dsp project
+    bool handed = false;
+    dialogs.on_message = [&] {
+      if (!std::exchange(handed, true)) w.HandOverPath(tree.path().toStdString());
+    };
+    w.RunCommand(1012);
+    QCOMPARE(dialogs.Last(), QStringLiteral("错误: 所选文件与选择的类型不一致！"));
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("1000"))->text(), tree.path());
+    QVERIFY(w.IsRunStarted());
+    QVERIFY(w.findChild<QAbstractButton*>(QStringLiteral("1006"))->isEnabled());
+    w.RunCommand(32782);
+    QVERIFY(w.Flags().stop_request != 0);
+    release.dismiss();
+    go_on.set_value();
+    w.WaitForRun();
+  }
+
+  // A file or folder named in GBK bytes: handed over, it shows as its text
+  // and is counted; picked in a dialog that shows it with replacement
+  // characters, the file on disk is counted; its row views that very file.
+  void namesThatAreNotUtf8ReachTheirFiles() {
+    QTemporaryDir tree;
+    const std::string gbk = tree.path().toStdString() + "/\xD6\xD0\xCE\xC4";  // 中文
+    QDir().mkpath(QString::fromStdString(tree.path().toStdString() + "/x"));
+    ::mkdir(gbk.c_str(), 0700);
+    std::ofstream(gbk + "/\xCE\xC4.c") << "int a;\n";  // 文.c
+    ScriptedDialogs dialogs;
+    tv::test::RecordingDesktop desktop;
+    MainWindow w(WindowSettings(), dialogs);
+    w.SetDesktop(desktop);
+    w.show();
+    w.HandOverPath(gbk);
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("1000"))->text(), tree.filePath("中文"));
+    w.WaitForRun();
+    QTRY_COMPARE(w.Results()->RowCount(), 1);
+    QCOMPARE(QString::fromStdString(w.Results()->RowAt(0)[tv::kName]), tree.filePath("中文/文.c"));
+    const QString shown_by_qt = QFile::decodeName(QByteArray::fromStdString(gbk + "/\xCE\xC4.c"));
+    dialogs.answers.push_back({true, {shown_by_qt}, 3});
+    w.RunCommand(1012);
+    w.RunCommand(1006);
+    w.WaitForRun();
+    QTRY_COMPARE(w.Results()->RowCount(), 1);
+    QCOMPARE(w.Results()->RowAt(0).path, gbk + "/\xCE\xC4.c");
+    QCOMPARE(QString::fromStdString(w.Results()->RowAt(0)[tv::kName]), QStringLiteral("文.c"));
+    w.Results()->SelectRow(0);
+    w.RunCommand(1016);
+    QCOMPARE(desktop.calls.back().file.path, gbk + "/\xCE\xC4.c");
+  }
+
+  // SIGTERM and SIGHUP close the window as its close button does.
+  void endSignalsCloseTheWindow() {
+    for (int sig : {SIGTERM, SIGHUP}) {
+      ScriptedDialogs dialogs;
+      MainWindow w(WindowSettings(), dialogs);
+      w.CloseOnEndSignals();
+      w.show();
+      ::raise(sig);
+      QTRY_VERIFY(!w.isVisible());
+    }
   }
 
   // A path handed over under an open modal dialog waits until it closes; a

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,7 @@ class ScriptedDialogs : public Dialogs {
 
   void Message(QWidget*, MessageIcon icon, const QString& caption, const QString& text) override {
     calls.push_back({caption, text, {}, icon});
+    if (on_message) on_message();
   }
   OpenFileAnswer OpenFiles(QWidget*, const OpenFileRequest& request) override {
     calls.push_back({QStringLiteral("open"), request.title, request});
@@ -91,6 +93,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<QString> folders;       // the choosers' answers; "" or none: cancelled
   std::deque<SaveFileAnswer> saves;  // the save dialog's answers; none: cancelled
   std::deque<bool> yes_no;           // the questions' answers
+  std::function<void()> on_message;  // called while a message is shown
 };
 
 }  // namespace tv::test
