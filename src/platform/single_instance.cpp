@@ -469,7 +469,7 @@ HandOverResult HandOver(const std::string& runtime_folder, const std::string& pa
 }
 
 InstanceStartup DecideStartupRole(const std::string& runtime_folder, const std::string& path,
-                                  bool command_line_mode, std::chrono::milliseconds patience) {
+                                  std::chrono::milliseconds patience) {
   InstanceStartup decision;
   const auto deadline = Clock::now() + patience;
   for (;;) {
@@ -477,25 +477,16 @@ InstanceStartup DecideStartupRole(const std::string& runtime_folder, const std::
     switch (InstanceLock::Acquire(runtime_folder, &lock, &decision.error)) {
       case InstanceLock::Outcome::Acquired:
         decision.error.clear();
-        if (command_line_mode) {
-          decision.role = StartupRole::CommandLine;
-          decision.lock = std::move(lock);
-        } else {
-          decision.server = InstanceServer::Listen(std::move(lock), &decision.error);
-          decision.role = decision.server ? StartupRole::Serve : StartupRole::OwnWindow;
-        }
+        decision.server = InstanceServer::Listen(std::move(lock), &decision.error);
+        decision.role = decision.server ? StartupRole::Serve : StartupRole::OwnWindow;
         return decision;
       case InstanceLock::Outcome::Failed:
         // Without a usable folder there is no single instance to keep; the
         // start goes on alone.
-        decision.role = command_line_mode ? StartupRole::CommandLine : StartupRole::OwnWindow;
+        decision.role = StartupRole::OwnWindow;
         return decision;
       case InstanceLock::Outcome::HeldElsewhere:
         break;
-    }
-    if (command_line_mode) {
-      decision.role = StartupRole::AlreadyRunning;
-      return decision;
     }
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());

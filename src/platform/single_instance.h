@@ -141,28 +141,23 @@ HandOverResult HandOver(const std::string& runtime_folder, const std::string& pa
                         std::string* error, std::chrono::milliseconds patience = kHandOverPatience);
 
 enum class StartupRole {
-  Serve,           ///< the first window: `server` takes later starts' messages
-  HandedOver,      ///< a running window took the path or the raise request: exit 0
-  OwnWindow,       ///< no running window answered, or the folder is unusable
-                   ///< (`error` says which): open a window that serves nobody
-  CommandLine,     ///< command-line mode and the first instance: `lock` holds it
-  AlreadyRunning,  ///< command-line mode while another instance runs: tell the user, exit 0
+  Serve,       ///< the first window: `server` takes later starts' messages
+  HandedOver,  ///< a running window took the path or the raise request: exit 0
+  OwnWindow,   ///< no running window answered, or the folder is unusable
+               ///< (`error` says which): open a window that serves nobody
 };
 
 struct InstanceStartup {
   StartupRole role = StartupRole::OwnWindow;
   std::unique_ptr<InstanceServer> server;
-  std::unique_ptr<InstanceLock> lock;
   std::string error;
 };
 
-/// The program's start: the first instance takes the lock (a window also
-/// listens); a later window start hands `path` (or a raise request when it
-/// is empty) to the running window; a later command-line start is told
-/// that another instance runs. When the holder of the lock ends meanwhile,
-/// the start tries to become the first instance again.
+/// A window's start: the first window takes the lock and listens; a later
+/// start hands `path` (or a raise request when it is empty) to the running
+/// window. When the holder of the lock ends meanwhile, the start tries to
+/// become the first window again.
 InstanceStartup DecideStartupRole(const std::string& runtime_folder, const std::string& path,
-                                  bool command_line_mode,
                                   std::chrono::milliseconds patience = kHandOverPatience);
 
 }  // namespace tv

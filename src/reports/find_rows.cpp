@@ -19,12 +19,6 @@ bool CellMatches(std::string_view cell, std::string_view text, bool whole_cell) 
   return it != cell.end() || text.empty();
 }
 
-std::string TrimSpaces(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 RowFinder::Result RowFinder::FindFirst(const std::vector<const ResultRow*>& rows,
                                        std::string_view text, bool whole_cell) {
   return SearchFrom(0, rows, text, whole_cell);

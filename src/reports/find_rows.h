@@ -15,9 +15,6 @@ namespace tv {
 /// (other bytes compare as they are).
 bool CellMatches(std::string_view cell, std::string_view text, bool whole_cell);
 
-/// `text` without spaces at either end: what the find dialog searches for.
-std::string TrimSpaces(std::string_view text);
-
 /// The find dialog's position in the rows across its two buttons. It names
 /// the next row to compare: 0 when the dialog opens, the row after a match,
 /// and 0 again once a search ran off the end, so "find next" then starts

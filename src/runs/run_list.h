@@ -34,11 +34,9 @@ struct GatherContext {
 /// of their file names for the same-name rule.
 class RunList {
  public:
-  /// Appends `path` when it is countable; true when it was appended.
-  bool AddIfCountable(const std::string& path, const GatherContext& ctx) {
-    if (!IsCountableFile(path, ctx.rules, names_, ctx.code_page)) return false;
-    Add(path);
-    return true;
+  /// Appends `path` when it is countable.
+  void AddIfCountable(const std::string& path, const GatherContext& ctx) {
+    if (IsCountableFile(path, ctx.rules, names_, ctx.code_page)) Add(path);
   }
   /// Appends `path` without any test (project members, file selections).
   void Add(const std::string& path) {

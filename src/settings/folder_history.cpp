@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace tv {
+#include "platform/text.h"
 
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
+namespace tv {
 
 std::string FolderHistory::ItemKey(int index) {
   char digits[16];
@@ -36,7 +31,7 @@ int FolderHistory::IndexOf(std::string_view text) const {
 }
 
 bool FolderHistory::Add(std::string_view text) {
-  std::string item = TrimBlanks(text);
+  std::string item(TrimBlanks(text));
   if (item.empty()) return false;
   const int older = IndexOf(item);
   if (older >= 0) items_.erase(items_.begin() + older);
@@ -46,7 +41,7 @@ bool FolderHistory::Add(std::string_view text) {
 }
 
 void FolderHistory::Save(HistoryStore& store, std::string_view current_text) {
-  const std::string current = TrimBlanks(current_text);
+  const std::string current(TrimBlanks(current_text));
   Add(current);
   const int count = static_cast<int>(items_.size());
   for (int k = 0; k < count; ++k) store.Write(ItemKey(k), items_[static_cast<size_t>(k)]);

@@ -61,7 +61,4 @@ class FolderHistory {
   std::string last_text_;
 };
 
-/// `text` without blanks (spaces and tabs) at either end.
-std::string TrimBlanks(std::string_view text);
-
 }  // namespace tv

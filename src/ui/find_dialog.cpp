@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/text.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
 #include "ui/dialogs.h"
@@ -83,7 +84,8 @@ void FindDialog::SetButtonsEnabled(bool enabled) {
 }
 
 void FindDialog::Search(bool next) {
-  const std::string text = TrimSpaces(text_->text().toStdString());
+  const std::string typed = text_->text().toStdString();
+  const std::string text(TrimSpaces(typed));
   if (text.empty()) {
     dialogs_.Message(this, MessageIcon::Stop, QStringLiteral("Error"),
                      QStringLiteral("请输入查询的内容！"));

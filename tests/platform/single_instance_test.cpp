@@ -125,40 +125,36 @@ TEST(SingleInstance, StartupDecidesTheRole) {
   struct Case {
     const char* name;
     mode_t before;  // a Before, or a refused folder made first: S_IFDIR | mode, S_IFLNK, S_IFREG
-    bool command_line;
     std::string path;
     StartupRole role;
     std::string error;
     Messages received = {};  // by the running window
   } cases[] = {
-      {"first window", kNothing, false, "/p", Serve, ""},
-      {"first command line", kNothing, true, "", CommandLine, ""},
-      {"second start without a path", kServer, false, "", HandedOver, "", {{true, ""}}},
-      {"an absolute path", kServer, false, odd, HandedOver, "", {{false, odd}}},
-      {"a relative path", kServer, false, "src", HandedOver, "", {{false, cwd + "/src"}}},
-      {"dots stay", kServer, false, "./a/../b.c", HandedOver, "", {{false, cwd + "/./a/../b.c"}}},
-      {"the parent folder", kServer, false, "..", HandedOver, "", {{false, cwd + "/.."}}},
-      {"the longest path", kServer, false, longest, HandedOver, "", {{false, longest}}},
-      {"a path too long", kServer, false, longest + "y", OwnWindow,
+      {"first window", kNothing, "/p", Serve, ""},
+      {"second start without a path", kServer, "", HandedOver, "", {{true, ""}}},
+      {"an absolute path", kServer, odd, HandedOver, "", {{false, odd}}},
+      {"a relative path", kServer, "src", HandedOver, "", {{false, cwd + "/src"}}},
+      {"dots stay", kServer, "./a/../b.c", HandedOver, "", {{false, cwd + "/./a/../b.c"}}},
+      {"the parent folder", kServer, "..", HandedOver, "", {{false, cwd + "/.."}}},
+      {"the longest path", kServer, longest, HandedOver, "", {{false, longest}}},
+      {"a path too long", kServer, longest + "y", OwnWindow,
        "the path is too long to hand over (65536 bytes, at most 65535)"},
-      {"command line while a window runs", kServer, true, "/p", AlreadyRunning,
-       "another instance holds the lock {}/A29BB535-9E5D-4166-9549-F88E77337083.lock"},
-      {"the running window never answers", kLockOnly, false, "/p", OwnWindow,
+      {"the running window never answers", kLockOnly, "/p", OwnWindow,
        "the running window does not answer on {}/A29BB535-9E5D-4166-9549-F88E77337083.sock"},
-      {"it listens 300 ms late", kLate, false, "/late", HandedOver, "", {{false, "/late"}}},
-      {"it gives up the lock meanwhile", kEnding, false, "/p", Serve, ""},
-      {"a killed window left its socket", kKilledServer, false, "/p", Serve, ""},
-      {"unusable folder", S_IFDIR | 0755, false, "/p", OwnWindow,
+      {"it listens 300 ms late", kLate, "/late", HandedOver, "", {{false, "/late"}}},
+      {"it gives up the lock meanwhile", kEnding, "/p", Serve, ""},
+      {"a killed window left its socket", kKilledServer, "/p", Serve, ""},
+      {"unusable folder", S_IFDIR | 0755, "/p", OwnWindow,
        "the runtime folder {} is open to other users (mode 0755); it must be 0700"},
-      {"folder open to the group", S_IFDIR | 0750, false, "/p", OwnWindow,
+      {"folder open to the group", S_IFDIR | 0750, "/p", OwnWindow,
        "the runtime folder {} is open to other users (mode 0750); it must be 0700"},
-      {"folder others may enter", S_IFDIR | 0701, false, "/p", OwnWindow,
+      {"folder others may enter", S_IFDIR | 0701, "/p", OwnWindow,
        "the runtime folder {} is open to other users (mode 0701); it must be 0700"},
-      {"folder of another user", S_IFDIR | 0700, false, "/p", OwnWindow,
+      {"folder of another user", S_IFDIR | 0700, "/p", OwnWindow,
        "the runtime folder {} belongs to user 65534, not to user 0"},
-      {"folder is a link", S_IFLNK, false, "/p", OwnWindow,
+      {"folder is a link", S_IFLNK, "/p", OwnWindow,
        "the runtime folder {} is a link; it must be a folder of its own"},
-      {"a file", S_IFREG, false, "/p", OwnWindow, "the runtime folder {} is not a folder"},
+      {"a file", S_IFREG, "/p", OwnWindow, "the runtime folder {} is not a folder"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,7 +186,7 @@ TEST(SingleInstance, StartupDecidesTheRole) {
       if (c.before == kLate) running = InstanceServer::Listen(std::move(lock), nullptr);
       lock.reset();
     });
-    InstanceStartup decision = DecideStartupRole(rt.folder, c.path, c.command_line, 1500ms);
+    InstanceStartup decision = DecideStartupRole(rt.folder, c.path, 1500ms);
     holder.join();
     EXPECT_EQ(decision.role, c.role);
     EXPECT_EQ(decision.error, rt.Named(c.error));
@@ -199,7 +195,6 @@ TEST(SingleInstance, StartupDecidesTheRole) {
       EXPECT_TRUE(running->TakeMessages().empty());
     }
     EXPECT_EQ(decision.server != nullptr, c.role == Serve);
-    EXPECT_EQ(decision.lock != nullptr && InstanceLockHeld(rt.folder), c.role == CommandLine);
     bool held = true;  // a later start finds the lock taken, unless the folder is refused
     EXPECT_EQ(InstanceServer::Start(rt.folder, nullptr, &held), nullptr);
     EXPECT_EQ(held, c.before <= kKilledServer);
@@ -218,7 +213,7 @@ TEST(SingleInstance, StartupDecidesTheRole) {
       EXPECT_FALSE(held);
     }
   }
-  EXPECT_EQ(DecideStartupRole("relative/run", "/p", false, 0ms).error,
+  EXPECT_EQ(DecideStartupRole("relative/run", "/p", 0ms).error,
             "the runtime folder \"relative/run\" is not an absolute path");
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "test_util.h"
 
 namespace tv {
@@ -26,7 +27,7 @@ TEST(FindRows, FollowsItsTableFile) {
       got = {CellMatches(c.in.at(1), c.in.at(2), c.in.at(3) == "whole") ? "yes" : "no"};
     } else if (op == "trim") {
       const std::string& text = c.in.at(1);
-      got = {"[" + TrimSpaces(text.substr(1, text.size() - 2)) + "]"};
+      got = {"[" + std::string(TrimSpaces(text.substr(1, text.size() - 2))) + "]"};
     } else if (op == "rows") {
       rows.clear();
       for (size_t i = 1; i < c.in.size(); ++i) rows.emplace_back(c.in[i], "1", "1", "0", "0", "0%");

@@ -11,14 +11,15 @@
 #include <QSplitter>
 #include <QStandardPaths>
 
+#include "platform/text.h"
 #include "ui/dialogs.h"
 
 namespace tv {
 
 namespace {
 
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 bool IsFolder(const QString& path) {
@@ -160,7 +161,8 @@ void FolderChooserDialog::OnItemPicked(int index) {
 }
 
 void FolderChooserDialog::accept() {
-  const QString text = Q(TrimBlanks(combo_->currentText().toStdString()));
+  const std::string typed = combo_->currentText().toStdString();
+  const QString text = Q(TrimBlanks(typed));
   // A relative text names a folder below the one the list shows.
   const QString path =
       text.isEmpty() ? QString()
