@@ -1,15 +1,25 @@
 #include "ui/dialogs.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QTreeView>
 
+#include "runs/path_resolver.h"
 #include "ui/controls/folder_chooser.h"
 #include "ui/folder_tree_dialog.h"
 
 namespace tv {
+
+std::string PathOnDisk(const QString& chosen, CodePage cp) {
+  if (chosen.isEmpty()) return {};
+  return ResolveShownPath(chosen.toStdString(), cp, [](std::string_view name) {
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())))
+        .toStdString();
+  });
+}
 
 void QtDialogs::Message(QWidget* parent, MessageIcon icon, const QString& caption,
                         const QString& text) {
@@ -79,8 +89,7 @@ SaveFileAnswer QtDialogs::SaveFile(QWidget* parent, const SaveFileRequest& reque
 }
 
 bool QtDialogs::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
-  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                  parent);
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -69,6 +69,12 @@ class Dialogs {
   virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
+/// The file on disk that a path chosen in a Qt dialog names. Qt shows a
+/// name that is not UTF-8 with replacement characters; the entry whose
+/// shown form (Qt's, or ours: read in the ANSI code page) is the choice is
+/// the one that was picked. A name that exists nowhere stays as its text.
+std::string PathOnDisk(const QString& chosen, CodePage cp);
+
 /// Real dialogs: QMessageBox, Qt's own QFileDialog and the folder chooser
 /// with its per-user history.
 class QtDialogs : public Dialogs {

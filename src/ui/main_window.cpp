@@ -34,7 +34,6 @@
 #include "platform/single_instance.h"
 #include "reports/excel_driver.h"
 #include "reports/result_texts.h"
-#include "runs/path_resolver.h"
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
@@ -615,16 +614,6 @@ void MainWindow::ShowSelectionChange(const SelectionChange& change) {
   if (!change.error.empty()) Error(Q(change.error));
 }
 
-std::string MainWindow::PathOnDisk(const QString& chosen) const {
-  if (chosen.isEmpty()) return {};
-  // Qt shows a name that is not UTF-8 with replacement characters; the
-  // entry whose shown form is the choice is the one that was picked.
-  return ResolveShownPath(S(chosen), settings_.code_page, [](std::string_view name) {
-    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())))
-        .toStdString();
-  });
-}
-
 void MainWindow::FileSelectionCommand(bool guarded) {
   if (guarded && Guard(QStringLiteral("请统计完后再选择新的文件！"))) return;
   const std::string& settings = settings_.settings_path;
@@ -642,7 +631,7 @@ void MainWindow::FileSelectionCommand(bool guarded) {
   if (answer.accepted) {
     FilePick pick;
     pick.file_type = answer.filter + 1;
-    for (const QString& path : answer.paths) pick.paths.push_back(PathOnDisk(path));
+    for (const QString& path : answer.paths) pick.paths.push_back(PathOnDisk(path, cp));
     GatherContext ctx;
     ctx.settings_path = settings;
     ctx.code_page = cp;
@@ -663,7 +652,8 @@ void MainWindow::SelectionFileCommand() {
       Q(ReadRememberedPath(settings_.settings_path, "Path3", settings_.code_page));
   const OpenFileAnswer answer = dialogs_.OpenFiles(this, request);
   std::optional<std::string> path;
-  if (answer.accepted && !answer.paths.isEmpty()) path = PathOnDisk(answer.paths.front());
+  if (answer.accepted && !answer.paths.isEmpty())
+    path = PathOnDisk(answer.paths.front(), settings_.code_page);
   ShowSelectionChange(selection_.PickSelectionFile(path));
 }
 
@@ -673,7 +663,7 @@ void MainWindow::SingleDirectoryCommand() {
   const QString chosen = dialogs_.ChooseFolder(this, QStringLiteral("选择目录:"), initial);
   // A cancelled chooser, like a refused root, keeps the previous selection whole.
   std::optional<std::string> path;
-  if (!chosen.isEmpty()) path = PathOnDisk(chosen);
+  if (!chosen.isEmpty()) path = PathOnDisk(chosen, settings_.code_page);
   ShowSelectionChange(selection_.PickSingleDirectory(path));
 }
 

@@ -115,8 +115,6 @@ class MainWindow : public QMainWindow {
   /// Shows what a selection command changed: the selection's text, the
   /// display emptied, the start button's state, then its message if any.
   void ShowSelectionChange(const SelectionChange& change);
-  /// The file on disk a path chosen in a dialog names (see PathOnDisk).
-  std::string PathOnDisk(const QString& chosen) const;
   void FindCommand();
   void SettingsCommand();
   void SaveCommand(bool tested);

@@ -33,9 +33,9 @@ QString U(std::string_view text) {
 }
 
 // Whether anything (a file, a folder, a FIFO, a dangling link) has the name.
-bool EntryExists(const QString& path) {
+bool EntryExists(const std::string& path) {
   struct stat st;
-  return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 // The message for a failed report, followed by the reason. A write that
@@ -83,7 +83,9 @@ void SaveResultsCommand(QWidget* parent, Dialogs& dialogs, const SaveSource& sou
   const QString extension = QLatin1String(kExtensions[static_cast<int>(format)]);
   if (!path.contains(extension, Qt::CaseSensitive)) path += extension;
 
-  const bool existed = EntryExists(path);
+  // The folder may carry a name that is not UTF-8: the report goes there.
+  const std::string target = PathOnDisk(path, options.code_page);
+  const bool existed = EntryExists(target);
   TxtMode txt_mode = TxtMode::New;
   if (existed) {
     QString question = name + U(" 已经存在,是否覆盖？\n");
@@ -97,7 +99,6 @@ void SaveResultsCommand(QWidget* parent, Dialogs& dialogs, const SaveSource& sou
   }
 
   const BatchResults results = source.results(count);
-  const std::string target = QFile::encodeName(path).toStdString();
   ReportResult result;
   switch (format) {
     case Format::Html:

@@ -2,6 +2,7 @@
 #include "ui/main_window.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -310,6 +311,10 @@ class MainWindowTest : public QObject {
     w.Results()->SelectRow(0);
     w.RunCommand(1016);
     QCOMPARE(desktop.calls.back().file.path, gbk + "/\xCE\xC4.c");
+    // A report saved into that folder as the dialog shows it lands there.
+    dialogs.saves.push_back({true, QFile::decodeName(QByteArray::fromStdString(gbk)) + "/r", 2});
+    w.RunCommand(1015);
+    QCOMPARE(::access((gbk + "/r.csv").c_str(), F_OK), 0);
   }
 
   // SIGTERM and SIGHUP close the window as its close button does.
