@@ -47,9 +47,10 @@ bool IsEnterableFolder(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
-std::vector<Subfolder> ListSubfolders(const std::string& path) {
+std::vector<Subfolder> ListSubfolders(const std::string& path, const std::atomic<bool>* stop) {
   std::vector<Subfolder> folders;
   ForEachFolder(AT_FDCWD, path.c_str(), [&](int dir, const char* name) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
     Subfolder folder{name, false};
     // One subfolder is enough to show an expand button.
     ForEachFolder(dir, name, [&](int, const char*) {

@@ -2,6 +2,7 @@
 // whether it has subfolders of its own, and the topmost of a set of folders.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,11 @@ bool IsEnterableFolder(const std::string& path);
 
 /// The enterable folders directly inside `path` ("." and ".." left out),
 /// in the order a directory walk visits them; empty when `path` cannot be
-/// read. The process's current directory is never changed.
-std::vector<Subfolder> ListSubfolders(const std::string& path);
+/// read. The process's current directory is never changed. `stop` (null:
+/// never) is read before each subfolder is looked into; once it is set the
+/// listing ends with what it found so far.
+std::vector<Subfolder> ListSubfolders(const std::string& path,
+                                      const std::atomic<bool>* stop = nullptr);
 
 /// `folder` made absolute-looking and plain: repeated and trailing slashes
 /// dropped, "." removed and ".." applied lexically; "" when it is not an

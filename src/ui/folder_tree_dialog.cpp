@@ -1,18 +1,19 @@
 #include "ui/folder_tree_dialog.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QProgressBar>
-#include <QSet>
 #include <QStyle>
-#include <QTreeWidgetItemIterator>
-#include <functional>
+#include <deque>
+#include <mutex>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "runs/selection_files.h"
 #include "ui/controls/icon_button.h"
@@ -23,10 +24,11 @@ namespace tv {
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;        // the folder's path, as bytes
-constexpr int kLoadedRole = Qt::UserRole + 1;  // its subfolders were added
-
 using FillStep = FolderTreeDialog::FillStep;
+
+// At most this long, and this many subfolders added, per turn of the event loop.
+constexpr qint64 kSliceMs = 5;
+constexpr size_t kSliceItems = 1000;
 
 bool LiesUnder(const std::string& folder, const std::string& root) {
   return root == "/" || folder == root ||
@@ -43,11 +45,11 @@ std::string Join(const std::string& folder, const std::string& name) {
 // and reads the settings file. Each folder is listed once.
 void FillFolders(const std::vector<std::string>& roots, const std::string& settings_path,
                  CodePage code_page, const std::atomic<bool>& stop,
-                 const std::function<void(FillStep)>& hand) {
+                 const FolderTreeDialog::Lister& list, const std::function<void(FillStep)>& hand) {
   std::set<std::string> listed;
   auto list_once = [&](const std::string& path) -> std::optional<std::vector<Subfolder>> {
-    if (!listed.insert(path).second) return std::nullopt;
-    return ListSubfolders(path);
+    if (stop || !listed.insert(path).second) return std::nullopt;
+    return list(path, stop);
   };
   FillStep roots_step;
   roots_step.kind = FillStep::kRoots;
@@ -101,151 +103,228 @@ QString CountText(const char* format, size_t n) {
   return QString::fromUtf8(format).arg(n);
 }
 
+// One folder of the tree. Its tick and boldness are fields the item reports
+// as its data, so ticking a large subtree sets fields rather than sending a
+// change for each item; the counts of ticked and bold children let a folder
+// follow its children without looking at each of them.
+class FolderItem : public QTreeWidgetItem {
+ public:
+  enum class Kind { Folder, Disk, Home };
+
+  FolderItem(QByteArray path, const QString& text, Kind kind)
+      : QTreeWidgetItem(QStringList{text}, UserType), path(std::move(path)), kind(kind) {
+    // A check box the tree draws but does not toggle itself: clicks are
+    // handled by the tree, so a tick always carries down and up.
+    setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  }
+
+  QVariant data(int column, int role) const override {
+    const auto* tree = static_cast<const FolderTree*>(treeWidget());
+    switch (role) {
+      case Qt::CheckStateRole:
+        return ticked ? Qt::Checked : Qt::Unchecked;
+      case Qt::FontRole:
+        return bold && tree != nullptr ? QVariant(tree->BoldFont()) : QVariant();
+      case Qt::DecorationRole: {
+        if (tree == nullptr) return {};
+        const FolderTree::Icons& icons = tree->SharedIcons();
+        return kind == Kind::Disk   ? icons.disk
+               : kind == Kind::Home ? icons.home
+               : isExpanded()       ? icons.open_folder
+                                    : icons.folder;
+      }
+      case Qt::ToolTipRole:
+        return tree != nullptr ? tree->Shown(path.toStdString()) : QVariant();
+      default:
+        return QTreeWidgetItem::data(column, role);
+    }
+  }
+
+  // Sets the item's own state and keeps its parent's counts; false when
+  // nothing changed.
+  bool SetOwn(bool now_ticked, bool now_bold) {
+    if (ticked == now_ticked && bold == now_bold) return false;
+    if (auto* up = static_cast<FolderItem*>(parent())) {
+      up->ticked_children += int(now_ticked) - int(ticked);
+      up->bold_children += int(now_bold) - int(bold);
+    }
+    ticked = now_ticked;
+    bold = now_bold;
+    return true;
+  }
+  // Ticks or clears everything below, without a change sent for each item.
+  void SetBelow(bool now_ticked) {
+    std::vector<FolderItem*> below{this};
+    while (!below.empty()) {
+      FolderItem* next = below.back();
+      below.pop_back();
+      if (next != this) next->ticked = next->bold = now_ticked;
+      next->ticked_children = next->bold_children = now_ticked ? next->childCount() : 0;
+      for (int i = 0; i < next->childCount(); ++i) {
+        below.push_back(static_cast<FolderItem*>(next->child(i)));
+      }
+    }
+  }
+  void Changed() { emitDataChanged(); }
+
+  const QByteArray path;  // the folder's exact bytes
+  const Kind kind;
+  bool loaded = false;  // its subfolders were listed
+  bool ticked = false;
+  bool bold = false;  // ticked, or something inside is
+  int ticked_children = 0;
+  int bold_children = 0;
+};
+
+FolderItem* AsFolder(QTreeWidgetItem* item) {
+  return static_cast<FolderItem*>(item);
+}
+const FolderItem* AsFolder(const QTreeWidgetItem* item) {
+  return static_cast<const FolderItem*>(item);
+}
+
 }  // namespace
 
 // --- The tree ----------------------------------------------------------------
 
-FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
+FolderTree::FolderTree(QWidget* parent, CodePage code_page)
+    : QTreeWidget(parent), code_page_(code_page) {
   setHeaderHidden(true);
   setColumnCount(1);
   setRootIsDecorated(true);
   setExpandsOnDoubleClick(false);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  icons_ = {
+      style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_DirOpenIcon),
+      style()->standardIcon(QStyle::SP_DriveHDIcon), style()->standardIcon(QStyle::SP_DirHomeIcon)};
   // Keyboard and arrow-button expansion list the folder too.
-  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
-    LoadChildren(item);
-    if (item->parent() != nullptr) item->setIcon(0, style()->standardIcon(QStyle::SP_DirOpenIcon));
-  });
-  connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
-    if (item->parent() != nullptr) item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-  });
+  connect(this, &QTreeWidget::itemExpanded, this, &FolderTree::LoadChildren);
+}
+
+QString FolderTree::Shown(std::string_view bytes) const {
+  return QString::fromStdString(NameToUtf8(bytes, code_page_));
+}
+
+QFont FolderTree::BoldFont() const {
+  QFont bold = font();
+  bold.setBold(true);
+  return bold;
 }
 
 QByteArray FolderTree::PathOf(const QTreeWidgetItem* item) {
-  return item->data(0, kPathRole).toByteArray();
+  return AsFolder(item)->path;
 }
 
 bool FolderTree::IsTicked(const QTreeWidgetItem* item) {
-  return item->data(0, Qt::CheckStateRole).toInt() == Qt::Checked;
+  return AsFolder(item)->ticked;
 }
 
 bool FolderTree::IsBold(const QTreeWidgetItem* item) {
-  return item->font(0).bold();
+  return AsFolder(item)->bold;
 }
 
-void FolderTree::SetState(QTreeWidgetItem* item, bool ticked, bool bold) {
-  item->setData(0, Qt::CheckStateRole, ticked ? Qt::Checked : Qt::Unchecked);
-  if (IsBold(item) != bold) {
-    QFont font = item->font(0);
-    font.setBold(bold);
-    item->setFont(0, font);
-  }
-}
-
-QTreeWidgetItem* FolderTree::NewItem(const QByteArray& path, const QString& text,
-                                     bool has_subfolders) {
-  auto* item = new QTreeWidgetItem(QStringList{text});
-  item->setData(0, kPathRole, path);
-  // A check box the tree draws but does not toggle itself: clicks are
-  // handled here, so a tick always carries down and up.
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  item->setData(0, Qt::CheckStateRole, Qt::Unchecked);
+QTreeWidgetItem* FolderTree::NewItem(QByteArray path, std::string_view name, bool has_subfolders) {
+  auto* item = new FolderItem(path, Shown(name), FolderItem::Kind::Folder);
   item->setChildIndicatorPolicy(has_subfolders ? QTreeWidgetItem::ShowIndicator
                                                : QTreeWidgetItem::DontShowIndicator);
-  item->setToolTip(0, QFile::decodeName(path));
-  item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+  items_.insert(std::move(path), item);
   return item;
 }
 
-QTreeWidgetItem* FolderTree::AddRoot(const QByteArray& path, const QString& text) {
-  QTreeWidgetItem* item = NewItem(path, text, true);
-  item->setIcon(
-      0, style()->standardIcon(path == "/" ? QStyle::SP_DriveHDIcon : QStyle::SP_DirHomeIcon));
+QTreeWidgetItem* FolderTree::AddRoot(const QByteArray& path) {
+  const bool disk = path == "/";
+  auto* item = new FolderItem(path, Shown(path.toStdString()),
+                              disk ? FolderItem::Kind::Disk : FolderItem::Kind::Home);
+  item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  items_.insert(path, item);
   addTopLevelItem(item);
   return item;
 }
 
-void FolderTree::LoadChildren(QTreeWidgetItem* item,
-                              const std::optional<std::vector<Subfolder>>& listing) {
-  if (item->data(0, kLoadedRole).toBool()) return;
-  item->setData(0, kLoadedRole, true);
-  const QByteArray path = PathOf(item);
-  const std::vector<Subfolder> folders = listing ? *listing : ListSubfolders(path.toStdString());
-  QSet<QByteArray> present;
-  for (int i = 0; i < item->childCount(); ++i) present.insert(PathOf(item->child(i)));
+void FolderTree::LoadChildren(QTreeWidgetItem* item) {
+  if (AsFolder(item)->loaded) return;
+  size_t next = 0;
+  AddSubfolders(item, ListSubfolders(PathOf(item).toStdString()), next, SIZE_MAX);
+}
+
+bool FolderTree::AddSubfolders(QTreeWidgetItem* item, const std::vector<Subfolder>& listing,
+                               size_t& next, size_t most) {
+  FolderItem* folder = AsFolder(item);
+  folder->loaded = true;
+  const QByteArray& path = folder->path;
   const QByteArray prefix = path.endsWith('/') ? path : path + '/';
   // A ticked folder stands for everything inside it, so what opens under
   // it comes ticked.
-  const bool ticked = IsTicked(item);
+  const bool ticked = folder->ticked;
   QList<QTreeWidgetItem*> added;
-  for (const Subfolder& folder : folders) {
-    const QByteArray child_path = prefix + QByteArray::fromStdString(folder.name);
-    if (present.contains(child_path)) continue;
-    QTreeWidgetItem* child =
-        NewItem(child_path, QFile::decodeName(folder.name.c_str()), folder.has_subfolders);
-    if (ticked) SetState(child, true, true);
+  const size_t end = std::min(listing.size(), next + std::min(most, listing.size()));
+  for (; next < end; ++next) {
+    const Subfolder& sub = listing[next];
+    QByteArray child_path = prefix + QByteArray::fromStdString(sub.name);
+    if (items_.contains(child_path)) continue;
+    auto* child = AsFolder(NewItem(std::move(child_path), sub.name, sub.has_subfolders));
+    child->ticked = child->bold = ticked;
     added.push_back(child);
   }
-  item->addChildren(added);
-  if (item->childCount() == 0) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+  if (ticked) {
+    folder->ticked_children += static_cast<int>(added.size());
+    folder->bold_children += static_cast<int>(added.size());
+  }
+  folder->addChildren(added);
+  const bool all = next == listing.size();
+  if (all && folder->childCount() == 0) {
+    folder->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+  }
+  return all;
 }
 
 QTreeWidgetItem* FolderTree::ChildNamed(QTreeWidgetItem* item, const std::string& name) {
-  const QByteArray path = PathOf(item);
-  const QByteArray child_path =
+  const QByteArray& path = PathOf(item);
+  QByteArray child_path =
       (path.endsWith('/') ? path : path + '/') + QByteArray::fromStdString(name);
-  for (int i = 0; i < item->childCount(); ++i) {
-    if (PathOf(item->child(i)) == child_path) return item->child(i);
-  }
-  QTreeWidgetItem* child = NewItem(child_path, QFile::decodeName(name.c_str()), true);
-  item->addChild(child);
-  item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  if (QTreeWidgetItem* child = items_.value(child_path)) return child;
+  auto* child = AsFolder(NewItem(std::move(child_path), name, true));
+  FolderItem* folder = AsFolder(item);
+  child->ticked = child->bold = folder->ticked;
+  folder->ticked_children += int(child->ticked);
+  folder->bold_children += int(child->bold);
+  folder->addChild(child);
+  folder->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   return child;
 }
 
-QTreeWidgetItem* FolderTree::ItemFor(const QByteArray& path) const {
-  for (QTreeWidgetItemIterator it(const_cast<FolderTree*>(this)); *it != nullptr; ++it) {
-    if (PathOf(*it) == path) return *it;
-  }
-  return nullptr;
-}
-
 void FolderTree::SetTicked(QTreeWidgetItem* item, bool ticked) {
-  std::vector<QTreeWidgetItem*> below{item};
-  while (!below.empty()) {
-    QTreeWidgetItem* next = below.back();
-    below.pop_back();
-    SetState(next, ticked, ticked);
-    for (int i = 0; i < next->childCount(); ++i) below.push_back(next->child(i));
+  FolderItem* folder = AsFolder(item);
+  folder->SetBelow(ticked);
+  folder->SetOwn(ticked, ticked);
+  folder->Changed();
+  // A folder is ticked when all its children are, and bold when ticked or
+  // when a child is bold; above the first folder that stays as it was,
+  // nothing changes.
+  for (auto* up = AsFolder(folder->parent()); up != nullptr; up = AsFolder(up->parent())) {
+    const bool all = up->childCount() > 0 && up->ticked_children == up->childCount();
+    if (!up->SetOwn(all, all || up->bold_children > 0)) break;
+    up->Changed();
   }
-  for (QTreeWidgetItem* up = item->parent(); up != nullptr; up = up->parent()) {
-    bool all = up->childCount() > 0;
-    for (int i = 0; all && i < up->childCount(); ++i) all = IsTicked(up->child(i));
-    SetState(up, all, all);
-  }
-  // A folder with something ticked inside stays bold though not ticked.
-  for (QTreeWidgetItem* up = item->parent(); up != nullptr; up = up->parent()) {
-    bool bold = IsTicked(up);
-    for (int i = 0; !bold && i < up->childCount(); ++i) bold = IsBold(up->child(i));
-    SetState(up, IsTicked(up), bold);
-  }
+  viewport()->update();
 }
 
 std::vector<std::string> FolderTree::TopmostTicked() const {
   std::vector<std::string> folders;
-  std::vector<QTreeWidgetItem*> look;
-  for (int i = 0; i < topLevelItemCount(); ++i) look.push_back(topLevelItem(i));
+  std::vector<const FolderItem*> look;
+  for (int i = 0; i < topLevelItemCount(); ++i) look.push_back(AsFolder(topLevelItem(i)));
   while (!look.empty()) {
-    QTreeWidgetItem* item = look.back();
+    const FolderItem* item = look.back();
     look.pop_back();
-    if (IsTicked(item)) {
-      folders.push_back(PathOf(item).toStdString());
+    if (item->ticked) {
+      folders.push_back(item->path.toStdString());
       continue;
     }
     // Only a bold folder has anything ticked inside it.
-    for (int i = 0; i < item->childCount(); ++i) {
-      if (IsBold(item->child(i))) look.push_back(item->child(i));
+    for (int i = 0; i < item->childCount() && item->bold_children > 0; ++i) {
+      const FolderItem* child = AsFolder(item->child(i));
+      if (child->bold) look.push_back(child);
     }
   }
   return TopmostFolders(std::move(folders));
@@ -311,12 +390,45 @@ void FolderTree::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // --- The dialog --------------------------------------------------------------
 
+// What the dialog and its fill thread share: the stop flag and the queue of
+// results. The thread queues a result only while the dialog exists, and
+// wakes it when the queue was empty; the dialog, when it goes, sets the stop
+// flag and forgets itself here, and never waits for the thread.
+struct FolderTreeDialog::Link {
+  std::atomic<bool> stop{false};
+  std::mutex lock;
+  FolderTreeDialog* dialog = nullptr;  // all three guarded by `lock`
+  std::deque<FillStep> steps;
+  bool woken = false;  // a wake-up is on its way to the dialog
+
+  void Hand(FillStep step) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (dialog == nullptr) return;
+    steps.push_back(std::move(step));
+    if (!woken) {
+      woken = true;
+      FolderTreeDialog* to = dialog;
+      QMetaObject::invokeMethod(
+          to,
+          [to] {
+            {
+              std::lock_guard<std::mutex> hold(to->link_->lock);
+              to->link_->woken = false;
+            }
+            to->drain_.start();
+          },
+          Qt::QueuedConnection);
+    }
+  }
+};
+
 FolderTreeDialog::FolderTreeDialog(std::string settings_path, CodePage code_page, Dialogs& dialogs,
-                                   QWidget* parent, const QString& home)
+                                   QWidget* parent, const QString& home, Lister list)
     : QDialog(parent),
       settings_path_(std::move(settings_path)),
       code_page_(code_page),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      link_(std::make_shared<Link>()) {
   setObjectName(QStringLiteral("197"));
   setWindowTitle(QStringLiteral("请选择需要统计的目录"));
   const DialogUnits du(font());
@@ -336,7 +448,7 @@ FolderTreeDialog::FolderTreeDialog(std::string settings_path, CodePage code_page
   title("1058", "选择需要统计的目录:", du.Rect(7, 8, 175, 13));
   chosen_label_ = title("1056", "已选择的目录:", du.Rect(184, 8, 177, 13));
 
-  tree_ = new FolderTree(this);
+  tree_ = new FolderTree(this, code_page_);
   tree_->setObjectName(QStringLiteral("1055"));
   tree_->setGeometry(du.Rect(7, 23, 175, 222));
   list_ = new QListWidget(this);
@@ -362,23 +474,29 @@ FolderTreeDialog::FolderTreeDialog(std::string settings_path, CodePage code_page
   // The list follows the tree once the click is done, as a posted message would.
   connect(
       tree_, &FolderTree::Clicked, this, [this] { RefreshList(false); }, Qt::QueuedConnection);
+  drain_.setInterval(0);
+  connect(&drain_, &QTimer::timeout, this, &FolderTreeDialog::Drain);
 
   std::vector<std::string> roots{"/"};
-  roots_.push_back(tree_->AddRoot("/", QStringLiteral("/")));
+  roots_.push_back(tree_->AddRoot("/"));
   const std::string home_path =
       PlainFolderPath(QFile::encodeName(home.isEmpty() ? QDir::homePath() : home).toStdString());
   if (home_path != "/" && IsEnterableFolder(home_path)) {
     roots.push_back(home_path);
-    roots_.push_back(
-        tree_->AddRoot(QByteArray::fromStdString(home_path), QFile::decodeName(home_path.c_str())));
+    roots_.push_back(tree_->AddRoot(QByteArray::fromStdString(home_path)));
   }
+  if (!list) {
+    list = [](const std::string& path, const std::atomic<bool>& stop) {
+      return ListSubfolders(path, &stop);
+    };
+  }
+  link_->dialog = this;
   try {
-    fill_ = std::thread([this, roots, path = settings_path_, cp = code_page_] {
-      FillFolders(roots, path, cp, stop_, [this](FillStep step) {
-        QMetaObject::invokeMethod(
-            this, [this, step = std::move(step)] { Apply(step); }, Qt::QueuedConnection);
-      });
-    });
+    std::thread([link = link_, roots, path = settings_path_, cp = code_page_,
+                 list = std::move(list)] {
+      FillFolders(roots, path, cp, link->stop, list,
+                  [&link](FillStep step) { link->Hand(std::move(step)); });
+    }).detach();
   } catch (const std::system_error&) {
     dialogs_.Message(this, MessageIcon::Stop, QStringLiteral("Error"),
                      QStringLiteral("窗口初始化错误"));
@@ -392,32 +510,80 @@ FolderTreeDialog::~FolderTreeDialog() {
 }
 
 void FolderTreeDialog::StopFill() {
-  stop_ = true;
-  if (fill_.joinable()) fill_.join();
+  link_->stop = true;
+  {
+    std::lock_guard<std::mutex> hold(link_->lock);
+    link_->dialog = nullptr;
+    link_->steps.clear();
+  }
+  drain_.stop();
 }
 
-void FolderTreeDialog::Apply(const FillStep& step) {
-  if (stop_) return;  // closed while results were on their way
+void FolderTreeDialog::Drain() {
+  // A message box a step shows runs an event loop of its own, in which this
+  // timer would fire again: the step at hand is finished first. Once the
+  // dialog is closing, nothing more is taken.
+  if (draining_ || link_->stop) {
+    drain_.stop();
+    return;
+  }
+  draining_ = true;
+  // A slice: a few milliseconds, and so many subfolders, then back to the
+  // event loop, which calls again at once while work is left.
+  QElapsedTimer clock;
+  clock.start();
+  size_t budget = kSliceItems;
+  while (budget > 0 && clock.elapsed() < kSliceMs) {
+    if (!applying_) {
+      std::lock_guard<std::mutex> hold(link_->lock);
+      if (link_->steps.empty()) {
+        drain_.stop();
+        draining_ = false;
+        return;
+      }
+      applying_.emplace(Applying{std::move(link_->steps.front())});
+      link_->steps.pop_front();
+    }
+    if (ApplySome(*applying_, budget)) applying_.reset();
+  }
+  draining_ = false;
+  drain_.start();
+}
+
+bool FolderTreeDialog::ApplySome(Applying& at, size_t& budget) {
+  const FillStep& step = at.step;
+  // Adds the next subfolders of `item` from `listing`; true once all are in.
+  auto add = [&](QTreeWidgetItem* item, const std::optional<std::vector<Subfolder>>& listing) {
+    if (!listing) return true;
+    const size_t from = at.next;
+    const bool all = tree_->AddSubfolders(item, *listing, at.next, budget);
+    budget -= std::min(budget, std::max<size_t>(at.next - from, 1));
+    if (all) at.next = 0;
+    return all;
+  };
   switch (step.kind) {
     case FillStep::kRoots:
-      for (size_t r = 0; r < roots_.size() && r < step.listings.size(); ++r) {
-        tree_->LoadChildren(roots_[r], step.listings[r]);
+      for (; at.listing < roots_.size() && at.listing < step.listings.size(); ++at.listing) {
+        if (!add(roots_[at.listing], step.listings[at.listing])) return false;
       }
-      return;
-    case FillStep::kFolder: {
-      QTreeWidgetItem* item = roots_.at(step.root);
-      for (size_t k = 0; k < step.components.size(); ++k) {
-        item = tree_->ChildNamed(item, step.components[k]);
-        tree_->LoadChildren(item, step.listings[k]);
-        item->parent()->setExpanded(true);
+      return true;
+    case FillStep::kFolder:
+      if (at.item == nullptr) at.item = roots_.at(step.root);
+      for (; at.listing < step.components.size(); ++at.listing, at.entered = false) {
+        if (!at.entered) {
+          at.item = tree_->ChildNamed(at.item, step.components[at.listing]);
+          at.item->parent()->setExpanded(true);
+          at.entered = true;
+        }
+        if (!add(at.item, step.listings[at.listing])) return false;
       }
-      tree_->SetTicked(item, true);
+      tree_->SetTicked(at.item, true);
+      budget -= std::min<size_t>(budget, 1);
       [[fallthrough]];
-    }
     case FillStep::kSkipped:
       progress_->setRange(0, step.total);
       progress_->setValue(step.index + 1);
-      return;
+      return true;
     case FillStep::kUnreadable:
       dialogs_.Message(nullptr, MessageIcon::Stop, QStringLiteral("Error"),
                        QStringLiteral("'Setup.ini' doesn't exist or invalid file format"));
@@ -427,6 +593,11 @@ void FolderTreeDialog::Apply(const FillStep& step) {
       progress_->setValue(progress_->maximum());
       break;
   }
+  Finish();
+  return true;
+}
+
+void FolderTreeDialog::Finish() {
   // The fill is over, whether the list could be read or not: the tree is
   // the user's from here.
   ok_->setEnabled(true);
@@ -439,7 +610,7 @@ void FolderTreeDialog::Apply(const FillStep& step) {
 void FolderTreeDialog::RefreshList(bool after_fill) {
   const std::vector<std::string> folders = tree_->TopmostTicked();
   list_->clear();
-  for (const std::string& folder : folders) list_->addItem(QFile::decodeName(folder.c_str()));
+  for (const std::string& folder : folders) list_->addItem(tree_->Shown(folder));
   kept_text_ = CountText("已选择 %1 个统计目录:", folders.size());
   chosen_label_->setText(folders.empty() && !after_fill
                              ? QStringLiteral("已选择 0 个统计目录:")
@@ -468,7 +639,7 @@ void FolderTreeDialog::accept() {
 }
 
 void FolderTreeDialog::done(int result) {
-  StopFill();
+  StopFill();  // never waits: the fill thread ends on its own
   QDialog::done(result);
 }
 

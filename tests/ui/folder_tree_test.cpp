@@ -1,12 +1,17 @@
 // The folder tree on real folders: clicks on real items, the saved list
-// reopened and written back, and a fill cut short by closing the dialog.
+// reopened and written back, names that are not UTF-8, a big folder taken
+// in slices, and a fill cut short by closing the dialog.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "runs/selection_files.h"
+#include "support/gate.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_file.h"
 #include "ui/folder_tree_dialog.h"
@@ -29,9 +34,11 @@ class FolderTreeTest : public QObject {
     for (const QString& f : folders) list.push_back(Home(f).toStdString());
     QVERIFY(tv::WriteFolderList(Settings().toStdString(), list, tv::CodePage::Gbk));
   }
-  std::unique_ptr<FolderTreeDialog> Open(tv::Dialogs& dialogs) {
-    auto dialog = std::make_unique<FolderTreeDialog>(Settings().toStdString(), tv::CodePage::Gbk,
-                                                     dialogs, nullptr, home_.path());
+  std::unique_ptr<FolderTreeDialog> Open(tv::Dialogs& dialogs, const QString& home = {},
+                                         FolderTreeDialog::Lister list = {}) {
+    auto dialog =
+        std::make_unique<FolderTreeDialog>(Settings().toStdString(), tv::CodePage::Gbk, dialogs,
+                                           nullptr, home.isEmpty() ? home_.path() : home, list);
     dialog->show();
     return dialog;
   }
@@ -115,24 +122,49 @@ class FolderTreeTest : public QObject {
     QVERIFY(!QFile::exists(Settings()));
   }
 
-  // Closed while it fills a long list: the fill stops, nothing is written.
-  void closingDuringTheFill() {
-    QStringList folders;
-    for (int i = 0; i < 3000; ++i) {
-      folders << QStringLiteral("~/wide/%1/in").arg(i);
-      QDir(home_.path()).mkpath(folders.back().mid(2));
-    }
-    SaveList(folders);
-    const QByteArray before = ReadBytes(Settings());
+  // A folder of 2,500 subfolders comes in slices: the event loop runs
+  // while only part of them are in. A name is bytes: shown read as GBK,
+  // kept exact, ticked as such. Every folder shares one icon.
+  void bigFolderAndANameThatIsNotUtf8() {
+    QTemporaryDir home;
+    for (int i = 0; i < 2500; ++i) QDir(home.path()).mkdir(QString::number(i));
+    const QByteArray gbk = QFile::encodeName(home.path()) + "/\xd6\xd0\xce\xc4";  // 中文
+    QVERIFY(::mkdir(gbk.constData(), 0755) == 0);
     tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs);
-    auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("1005"));
-    QTRY_VERIFY(bar->value() > 0);
-    QVERIFY(!dialog->IsFilled());
+    auto dialog = Open(dialogs, home.path());
+    QTreeWidgetItem* root = dialog->Tree()->ItemFor(QFile::encodeName(home.path()));
+    QSet<int> seen;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] { seen << root->childCount(); });
+    watch.start(0);
+    QTRY_VERIFY(dialog->IsFilled());
+    seen.subtract({0, 2501});
+    QVERIFY2(!seen.isEmpty(), "no turn of the event loop between the first and the last");
+    QTreeWidgetItem* item = dialog->Tree()->ItemFor(gbk);
+    QCOMPARE(item->text(0), QStringLiteral("中文"));
+    QCOMPARE(item->icon(0).cacheKey(), root->child(0)->icon(0).cacheKey());
+    dialog->Tree()->SetTicked(item, true);
+    QCOMPARE(dialog->Tree()->TopmostTicked(), std::vector<std::string>{gbk.toStdString()});
+  }
+
+  // Closed while the fill lists a folder: the dialog goes at once, the fill
+  // sees the stop, and nothing is written.
+  void closingDuringTheFill() {
+    SaveList({"~/proj/a"});
+    const QByteArray before = ReadBytes(Settings());
+    auto gate = std::make_shared<tv::test::Gate>();
+    tv::test::ScriptedDialogs dialogs;
+    auto dialog = Open(dialogs, {}, [gate](const std::string&, const std::atomic<bool>& stop) {
+      gate->Pass(stop);
+      return std::vector<tv::Subfolder>{};
+    });
+    QTRY_COMPARE(gate->state, tv::test::Gate::kReached);
     dialog->close();
-    QTest::qWait(50);
     QVERIFY(!dialog->IsFilled());
     dialog.reset();
+    gate->state = tv::test::Gate::kOpened;
+    QTRY_COMPARE_WITH_TIMEOUT(gate->state, tv::test::Gate::kLeft, 30000);
+    QVERIFY(!gate->waited_for && gate->stop_seen);
     QCOMPARE(ReadBytes(Settings()), before);
   }
 };
