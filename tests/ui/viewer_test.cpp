@@ -10,9 +10,10 @@
 #include <QTest>
 #include <cstring>
 #include <fstream>
-#include <future>
 
 #include "reports/result_texts.h"
+#include "support/gate.h"
+#include "support/process_memory.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_file.h"
@@ -159,50 +160,32 @@ class ViewerTest : public QObject {
     file.path = dir_.filePath(QStringLiteral("huge.c")).toStdString();
     WriteBytes(QString::fromStdString(file.path), "// head");
     QVERIFY(::truncate(file.path.c_str(), qint64(4) << 30) == 0);
-    const auto kb = [](const char* key) {  // a figure of /proc/self/status
-      QFile status(QStringLiteral("/proc/self/status"));
-      status.open(QIODevice::ReadOnly);
-      const QByteArray text = status.readAll();
-      const qsizetype at = text.indexOf(key) + qsizetype(std::strlen(key));
-      return text.mid(at, text.indexOf('\n', at) - at).trimmed().split(' ')[0].toLongLong();
-    };
-    QFile peak(QStringLiteral("/proc/self/clear_refs"));  // "5" restarts the peak
-    QVERIFY(peak.open(QIODevice::WriteOnly) && peak.write("5") == 1);
-    peak.close();
-    const qint64 before = kb("VmRSS:");
+    QVERIFY(tv::test::RestartPeak());
+    const qint64 before = tv::test::StatusKb("VmRSS:");
     {
       tv::SourceViewer viewer(file);
-      viewer.show();
       QTRY_VERIFY_WITH_TIMEOUT(viewer.ClassesReady(), 30000);
-      QCOMPARE(viewer.ShownLines(), 1);
       QCOMPARE(viewer.LineText(0).size(), tv::SourceViewer::kShownBytes);
       QCOMPARE(viewer.NoticeText(), QStringLiteral("文件共 4.0 GB，只显示前 8.0 MB (1 行)。"));
       QCOMPARE(viewer.Classes(), std::vector<tv::LineClass>{tv::LineClass::Comment});
     }
-    QVERIFY2(kb("VmHWM:") - before < 100 * 1024,
-             qPrintable(QString::number(kb("VmHWM:") - before)));
+    const qint64 added = tv::test::StatusKb("VmHWM:") - before;
+    QVERIFY2(added < 100 * 1024, qPrintable(QString::number(added)));
   }
 
   // The window goes at once while its worker is busy; the worker sees the
   // stop and ends alone.
   void closingDoesNotWaitForTheWorker() {
-    std::promise<void> started, closed, finished;
-    std::shared_future<void> closed_then = closed.get_future().share();
-    bool waited_for = true, stop_seen = false;
-    auto* viewer = new tv::SourceViewer({}, nullptr, [&](const std::atomic<bool>& stop) {
-      started.set_value();
-      // A close that joined this thread would keep it waiting here.
-      waited_for = closed_then.wait_for(std::chrono::seconds(20)) == std::future_status::timeout;
-      stop_seen = stop;
-      finished.set_value();
+    auto gate = std::make_shared<tv::test::Gate>();
+    auto* viewer = new tv::SourceViewer({}, nullptr, [gate](const std::atomic<bool>& stop) {
+      gate->Pass(stop);
       return tv::ShownText{};
     });
-    started.get_future().wait();
+    QTRY_COMPARE(gate->state, tv::test::Gate::kReached);
     delete viewer;
-    closed.set_value();
-    finished.get_future().wait();
-    QVERIFY(!waited_for);
-    QVERIFY(stop_seen);
+    gate->state = tv::test::Gate::kOpened;
+    QTRY_COMPARE_WITH_TIMEOUT(gate->state, tv::test::Gate::kLeft, 30000);
+    QVERIFY(!gate->waited_for && gate->stop_seen);
   }
 
   // Several viewers stay open side by side; closing the window closes them.
