@@ -19,10 +19,11 @@ tv_need_packages() {
   fi
 }
 
-# Compiler, build tools, test and benchmark libraries, Qt 6 for the window,
-# and the independent .xls reader the tests use as an oracle.
+# Compiler, build tools, test and benchmark libraries, Qt 6 for the window
+# with Qt's own Chinese texts (qt6-translations-l10n), and the independent
+# .xls reader the tests use as an oracle.
 TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
-  libbenchmark-dev qt6-base-dev libgl-dev)
+  libbenchmark-dev qt6-base-dev libgl-dev qt6-translations-l10n)
 # poppler-utils reads the printed PDF back; the CJK font prints its headers.
 # The checkers of the installed desktop files and manual page, and what
 # CPack needs to build the .deb (dpkg-shlibdeps in dpkg-dev, and file).

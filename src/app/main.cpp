@@ -16,6 +16,7 @@
 #include "settings/settings.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/qt_translation.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
   app.setApplicationName(QStringLiteral("Tallyvane"));
   // The installed menu entry: the desktop shows the window under its name and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyvane.Tallyvane"));
+  // Qt's dialogs and buttons in Chinese like the window, before any exists.
+  tv::InstallQtTranslation();
   tv::QtDialogs dialogs;
   tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
   window.CloseOnEndSignals();
