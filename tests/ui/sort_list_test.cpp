@@ -1,6 +1,7 @@
 // The results list sorted by clicks on its header.
 #include "ui/controls/sort_list.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTest>
 
@@ -67,6 +68,45 @@ class SortListTest : public QObject {
     list.SelectRow(1);
     QCOMPARE(list.SelectedRow(), 1);
     QCOMPARE(list.RowAt(1)[0], std::string("x"));
+  }
+
+  // A path too wide for its room keeps its file name whole and cuts its folders in the middle;
+  // a name too wide on its own is cut in its middle. The cell's tooltip and accessible text stay
+  // the whole path.
+  void longPathsKeepTheirFileName() {
+    const QFontMetrics metrics(QApplication::font());
+    const QString path = QStringLiteral("/home/user/src/tallyvane/examples/asm/macros.inc");
+    const int full = metrics.horizontalAdvance(path);
+    QCOMPARE(tv::ElidePath(metrics, path, full), path);
+    for (int width : {full * 2 / 3, metrics.horizontalAdvance(QStringLiteral("/ho…/macros.inc"))}) {
+      const QString shown = tv::ElidePath(metrics, path, width);
+      QVERIFY2(shown.endsWith(QStringLiteral("/macros.inc")) && shown.startsWith('/') &&
+                   shown.contains(QStringLiteral("…")) && metrics.horizontalAdvance(shown) <= width,
+               qPrintable(shown));
+    }
+    const QString cut = tv::ElidePath(metrics, path, metrics.horizontalAdvance("macros"));
+    QVERIFY2(cut.startsWith('m') && cut.endsWith('c') && !cut.contains('/'), qPrintable(cut));
+
+    // Counts as wide as they come fit their columns, the name column takes the rest of the list.
+    SortListCtrl list;
+    list.resize(900, 300);
+    list.show();
+    const ResultRow row(path.toStdString(), "1234567", "123456789012 (100.00%)", "0 (0.00%)",
+                        "1234567 (100.00%)", "100.00%");
+    list.AddResultRow(row);
+    const QModelIndex name = list.model()->index(0, 0);
+    QCOMPARE(name.data(Qt::ToolTipRole).toString(), path);
+    QCOMPARE(name.data(Qt::AccessibleTextRole).toString(), path);
+    int counts = 0;
+    for (int c = 1; c < 6; ++c) {
+      QVERIFY(list.columnWidth(c) > list.fontMetrics().horizontalAdvance(
+                                        QString::fromStdString(row[static_cast<size_t>(c)])));
+      counts += list.columnWidth(c);
+    }
+    QCOMPARE(list.columnWidth(0), list.viewport()->width() - counts);
+    const int wide = list.columnWidth(2);
+    list.ClearResults();  // a refill starts from the given widths again
+    QVERIFY(list.columnWidth(2) < wide);
   }
 };
 

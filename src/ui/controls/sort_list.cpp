@@ -1,9 +1,14 @@
 #include "ui/controls/sort_list.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QColor>
+#include <QFontMetricsF>
 #include <QHeaderView>
+#include <QPainter>
 #include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+#include <cmath>
 
 #include "reports/result_sort.h"
 #include "reports/result_texts.h"
@@ -148,7 +153,37 @@ void ResultsSortProxy::SortBy(int column, bool ascending) {
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+QString ElidePath(const QFontMetrics& metrics, const QString& path, int width) {
+  if (metrics.horizontalAdvance(path) <= width) return path;
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  const QString name = path.mid(slash + 1);
+  const int room = width - metrics.horizontalAdvance(name);
+  if (slash < 0 || room < metrics.horizontalAdvance(QStringLiteral("…/"))) {
+    return metrics.elidedText(name, Qt::ElideMiddle, width);
+  }
+  return metrics.elidedText(path.left(slash + 1), Qt::ElideMiddle, room) + name;
+}
+
 namespace {
+
+// Draws a name cell with its path cut by ElidePath to the cell's text room.
+class PathDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem cell(option);
+    initStyleOption(&cell, index);
+    const QWidget* view = cell.widget;
+    QStyle* style = view != nullptr ? view->style() : QApplication::style();
+    // The style draws the text inside these margins.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+    cell.text = ElidePath(cell.fontMetrics, cell.text, text.width() - 2 * margin);
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
+  }
+};
 
 // The sort arrow points up for ascending and down for descending (Qt's own
 // header draws it the other way round).
@@ -189,14 +224,55 @@ SortListCtrl::SortListCtrl(QWidget* parent)
   header->setSectionsClickable(true);
   header->setSortIndicatorShown(false);  // no arrow until the first click
   header->setHighlightSections(false);
+  setItemDelegateForColumn(0, new PathDelegate(this));
+  const QFontMetricsF metrics(font());
+  for (char16_t c = 32; c < 128; ++c) ascii_width_[c] = metrics.horizontalAdvance(QChar(c));
+  FitColumns();
+  connect(header, &QHeaderView::sectionClicked, this, &SortListCtrl::OnHeaderClicked);
+}
+
+int SortListCtrl::TextWidth(const std::string& text) const {
+  // The count cells are ASCII: their widths add up from a table, so a run
+  // of many rows costs no text layout.
+  qreal width = 0;
+  for (const unsigned char c : text) {
+    if (c < 32 || c >= 128) return fontMetrics().horizontalAdvance(QString::fromStdString(text));
+    width += ascii_width_[c];
+  }
+  return static_cast<int>(std::ceil(width));
+}
+
+void SortListCtrl::FitColumns() {
   // Column widths are given for a 12-pixel font: scale them to this one.
   const double scale = fontMetrics().height() / 12.0;
   const auto& columns = Columns();
-  for (size_t c = 0; c < columns.size(); ++c) {
-    setColumnWidth(static_cast<int>(c), static_cast<int>(columns[c].width * scale));
+  const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2);
+  std::array<int, 6> given{}, wanted{};
+  int given_sum = 0, wanted_sum = 0;
+  for (size_t c = 1; c < 6; ++c) {
+    given[c] = static_cast<int>(columns[c].width * scale);
+    wanted[c] = std::max(given[c], widest_[c] + padding);
+    given_sum += given[c];
+    wanted_sum += wanted[c];
   }
-  header->setStretchLastSection(true);
-  connect(header, &QHeaderView::sectionClicked, this, &SortListCtrl::OnHeaderClicked);
+  // The name column keeps at least half its given width; the count columns
+  // share out what is left beyond their own widths.
+  const int name_floor = static_cast<int>(columns[0].width * scale / 2);
+  const int room = std::max(0, viewport()->width() - name_floor - given_sum);
+  const double share =
+      wanted_sum > given_sum ? std::min(1.0, double(room) / (wanted_sum - given_sum)) : 1.0;
+  int used = 0;
+  for (size_t c = 1; c < 6; ++c) {
+    const int width = given[c] + static_cast<int>((wanted[c] - given[c]) * share);
+    setColumnWidth(static_cast<int>(c), width);
+    used += width;
+  }
+  setColumnWidth(0, std::max(name_floor, viewport()->width() - used));
+}
+
+void SortListCtrl::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  FitColumns();
 }
 
 void SortListCtrl::OnHeaderClicked(int column) {
@@ -214,10 +290,21 @@ void SortListCtrl::SortBy(int column, bool ascending) {
 
 void SortListCtrl::AddResultRow(const ResultRow& row) {
   model_->Append(row);
+  bool wider = false;
+  for (size_t c = 1; c < 6; ++c) {
+    const int width = TextWidth(row[c]);
+    if (width > widest_[c]) {
+      widest_[c] = width;
+      wider = true;
+    }
+  }
+  if (wider) FitColumns();
 }
 
 void SortListCtrl::ClearResults() {
   model_->Clear();  // the sort column and its arrow stay
+  widest_.fill(0);
+  FitColumns();
 }
 
 int SortListCtrl::RowCount() const {

@@ -6,7 +6,9 @@
 
 #include <QAbstractProxyModel>
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QTableView>
+#include <array>
 #include <vector>
 
 #include "reports/results.h"
@@ -55,6 +57,15 @@ class ResultsSortProxy : public QAbstractProxyModel {
   std::vector<int> position_;  // model row -> display row
 };
 
+/// `path` shown in `width` pixels: whole when it fits, else its folders cut
+/// in the middle ("/home/…/asm/macros.inc") and the file name kept whole; a
+/// name too long on its own is cut in its middle.
+QString ElidePath(const QFontMetrics& metrics, const QString& path, int width);
+
+/// The list: the name column shows paths with ElidePath and takes the room
+/// the count columns leave; each count column is as wide as its widest text
+/// (at least its given width) while the list has room for it, and cuts its
+/// texts at the end when it has not. Every cell's tooltip is its whole text.
 class SortListCtrl : public QTableView {
   Q_OBJECT
  public:
@@ -77,11 +88,16 @@ class SortListCtrl : public QTableView {
 
  private:
   void OnHeaderClicked(int column);
+  void resizeEvent(QResizeEvent* event) override;
+  void FitColumns();
+  int TextWidth(const std::string& text) const;
 
   ResultsModel* model_;
   ResultsSortProxy* proxy_;
   int sort_column_ = -1;
   bool ascending_ = true;
+  std::array<int, 6> widest_{};           // the widest text of each column so far
+  std::array<qreal, 128> ascii_width_{};  // the advance of each ASCII character
 };
 
 }  // namespace tv
