@@ -67,6 +67,20 @@ constexpr const char* kUsageLines[] = {
     "",
 };
 
+// Joins the characters of every Latin word, name or number ("C++Builder",
+// "v3.7", "(*.*)") with word joiners, so that no line breaks inside one;
+// lines still break at blanks and around Chinese text.
+QString KeepWordsWhole(const QString& text) {
+  auto latin = [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x2000 && !c.isSpace(); };
+  QString joined;
+  joined.reserve(text.size() * 2);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (i > 0 && latin(text[i - 1]) && latin(text[i])) joined += QChar(0x2060);
+    joined += text[i];
+  }
+  return joined;
+}
+
 }  // namespace
 
 QString AboutDialog::UsageText() {
@@ -130,7 +144,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   text_->setReadOnly(true);
   text_->setTabChangesFocus(true);
-  text_->setPlainText(UsageText());
+  text_->setPlainText(KeepWordsWhole(UsageText()));
   text_->setAccessibleName(QStringLiteral("使用说明"));
   QPalette palette = text_->palette();
   palette.setColor(QPalette::Base, QColor(245, 245, 245));
