@@ -64,7 +64,8 @@ int RunWindow(int argc, char** argv, const tv::StartupDecision& decision) {
   // Qt's dialogs and buttons in Chinese like the window, before any exists.
   tv::InstallQtTranslation();
   tv::QtDialogs dialogs;
-  tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage()}, dialogs);
+  tv::MainWindow window({tv::SettingsPath(), tv::AnsiCodePage(), tv::MainWindow::DefaultSizeFile()},
+                        dialogs);
   window.CloseOnEndSignals();
   window.show();
   if (startup.server != nullptr) window.ServeHandOvers(startup.server.get());

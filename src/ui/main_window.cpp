@@ -18,7 +18,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -37,6 +39,7 @@
 #include "runs/remembered_paths.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
+#include "ui/controls/anchored_panel.h"
 #include "ui/controls/icon_button.h"
 #include "ui/controls/sort_list.h"
 #include "ui/dialog_units.h"
@@ -46,6 +49,7 @@
 #include "ui/save_results.h"
 #include "ui/settings_dialog.h"
 #include "ui/source_viewer.h"
+#include "ui/window_accessible.h"
 
 // The icons live in a static library, whose resources are registered by hand.
 static void RegisterIcons() {
@@ -192,14 +196,14 @@ MainWindow::MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* paren
       view_(std::make_unique<QueuedView>(this)),
       controller_(std::make_unique<RunController>(flags_, state_, *view_)),
       selection_(settings_.code_page) {
+  InstallWindowAccessibility();
   setObjectName("102");
   setWindowTitle(QString::fromLatin1(kWindowTitle));
   RegisterIcons();
   setWindowIcon(ProgramIcon(128));
   BuildControls();
   BuildMenus();
-  setFixedSize(centralWidget()->width(),
-               centralWidget()->height() + menuBar()->sizeHint().height());
+  RestoreSize();
   // The system menu's About item and the painting of a minimised window have
   // no place on this platform: the window manager draws both.
   WriteDefaultSettings(settings_.settings_path, settings_.code_page);
@@ -222,50 +226,82 @@ MainWindow::~MainWindow() {
   controller_.reset();
 }
 
+QString MainWindow::DefaultSizeFile() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/tallyvane/window.ini");
+}
+
+void MainWindow::RestoreSize() {
+  // The laid-out size is the first and the smallest; a size the user chose
+  // comes back at the next start.
+  const QSize base(centralWidget()->width(),
+                   centralWidget()->height() + menuBar()->sizeHint().height());
+  setMinimumSize(base);
+  resize(base);
+  if (settings_.size_file.isEmpty()) return;
+  QSettings kept(settings_.size_file, QSettings::IniFormat);
+  resize(kept.value(QStringLiteral("Window/Size")).toSize().expandedTo(base));
+  if (kept.value(QStringLiteral("Window/Maximized")).toBool()) {
+    setWindowState(windowState() | Qt::WindowMaximized);
+  }
+}
+
+void MainWindow::KeepSize() {
+  if (settings_.size_file.isEmpty()) return;
+  QSettings kept(settings_.size_file, QSettings::IniFormat);
+  const bool maximized = isMaximized();
+  // A maximised window keeps the size it had before, for when it is restored.
+  const QSize size = maximized ? normalGeometry().size() : this->size();
+  if (size.isValid()) kept.setValue(QStringLiteral("Window/Size"), size);
+  kept.setValue(QStringLiteral("Window/Maximized"), maximized);
+}
+
 void MainWindow::BuildControls() {
-  auto* client = new QWidget(this);
-  setCentralWidget(client);
+  // The layout is the smallest window; a larger one gives its extra room
+  // to the list, and the totals and the bar keep to the bottom edge.
+  using Anchor = AnchoredPanel::Anchor;
   const DialogUnits du(font());
-  client->setFixedSize(du.Size(kClientWidth, kClientHeight));
+  auto* client = new AnchoredPanel(du.Size(kClientWidth, kClientHeight), this);
+  setCentralWidget(client);
 
   auto* frame = new QGroupBox(client);
-  frame->setGeometry(du.Rect(7, 0, 422, 294));
+  client->Place(frame, du.Rect(7, 0, 422, 294), Anchor::kGrowWidth | Anchor::kGrowHeight);
   auto* totals = new QGroupBox(QStringLiteral("统计结果"), client);
-  totals->setGeometry(du.Rect(13, 216, 409, 71));
+  client->Place(totals, du.Rect(13, 216, 409, 71), Anchor::kGrowWidth | Anchor::kFollowBottom);
 
   for (const ButtonSpec& b : kButtons) {
     auto* button = new IconButton(QString::number(b.id), QString::fromUtf8(b.caption),
                                   ProgramIcon(b.icon), client);
-    button->setGeometry(du.Rect(b.x, b.y, b.w, b.h));
+    client->Place(button, du.Rect(b.x, b.y, b.w, b.h));
     button->setIconSize(QSize(du.X(16), du.X(16)));
     buttons_[b.id] = button;
     if (b.id != 1013) {
-      connect(button, &QToolButton::clicked, this, [this, id = b.id] { RunCommand(id); });
+      connect(button, &QToolButton::clicked, this, [this, button] { QueueCommand(button); });
     }
   }
   for (auto [x, y, w, h] : {std::array{97, 9, 1, 36}, std::array{308, 9, 1, 36}}) {
     auto* line = new QFrame(client);
     line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(du.Rect(x, y, w, h).adjusted(-1, 0, 1, 0));
+    client->Place(line, du.Rect(x, y, w, h).adjusted(-1, 0, 1, 0));
   }
   auto* rule = new QFrame(client);
   rule->setFrameShape(QFrame::HLine);
   rule->setFrameShadow(QFrame::Sunken);
-  rule->setGeometry(du.Rect(7, 46, 422, 1).adjusted(0, -1, 0, 1));
+  client->Place(rule, du.Rect(7, 46, 422, 1).adjusted(0, -1, 0, 1), Anchor::kGrowWidth);
 
   auto* prompt = new QLabel(QStringLiteral("请选择需统计的文件名或文件目录:"), client);
-  prompt->setGeometry(du.Rect(13, 55, 135, 9).adjusted(0, 0, du.X(40), 2));
+  client->Place(prompt, du.Rect(13, 55, 135, 9).adjusted(0, 0, du.X(40), 2));
   edit_ = new QLineEdit(client);
   edit_->setObjectName("1000");
   edit_->setReadOnly(true);
-  edit_->setGeometry(du.Rect(13, 68, 409, 12).adjusted(0, -1, 0, 1));
+  client->Place(edit_, du.Rect(13, 68, 409, 12).adjusted(0, -1, 0, 1), Anchor::kGrowWidth);
   edit_->setAccessibleName(prompt->text());
   prompt->setBuddy(edit_);
 
   list_ = new SortListCtrl(client);
   list_->setObjectName("1002");
-  list_->setGeometry(du.Rect(13, 88, 409, 118));
+  client->Place(list_, du.Rect(13, 88, 409, 118), Anchor::kGrowWidth | Anchor::kGrowHeight);
   list_->setAccessibleName(QStringLiteral("统计结果列表"));
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QWidget::customContextMenuRequested, this,
@@ -277,11 +313,15 @@ void MainWindow::BuildControls() {
 
   for (const FieldSpec& f : kFields) {
     auto* caption = new QLabel(QString::fromUtf8(f.caption), client);
-    caption->setGeometry(du.Rect(f.cx, f.cy, f.cw, f.ch).adjusted(0, 0, du.X(8), 2));
+    client->Place(caption, du.Rect(f.cx, f.cy, f.cw, f.ch).adjusted(0, 0, du.X(8), 2),
+                  Anchor::kFollowBottom);
     auto* value = new QLabel(client);
     value->setObjectName(QString::number(f.id));
-    value->setGeometry(du.Rect(f.x, f.y, f.w, f.h));
+    // The ratio's field spans the box and grows with it.
+    client->Place(value, du.Rect(f.x, f.y, f.w, f.h),
+                  Anchor::kFollowBottom | (f.id == 1051 ? Anchor::kGrowWidth : 0));
     value->setAccessibleName(caption->text());
+    value->setProperty("caption", caption->text());
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     fields_[f.id] = value;
   }
@@ -291,7 +331,7 @@ void MainWindow::BuildControls() {
   bar_->setRange(0, 10000);
   bar_->setValue(0);
   bar_->setTextVisible(false);
-  bar_->setGeometry(du.Rect(7, 297, 422, 6));
+  client->Place(bar_, du.Rect(7, 297, 422, 6), Anchor::kGrowWidth | Anchor::kFollowBottom);
   bar_->setAccessibleName(QStringLiteral("统计进度"));
 
   frame->lower();
@@ -301,7 +341,7 @@ void MainWindow::BuildControls() {
 QAction* MainWindow::AddCommand(QMenu* menu, int id, const QString& text) {
   QAction* action = menu->addAction(text);
   action->setObjectName(QString::number(id));
-  connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  connect(action, &QAction::triggered, this, [this, action] { QueueCommand(action); });
   return action;
 }
 
@@ -383,6 +423,26 @@ QMenu* MainWindow::PrepareContextMenu() {
 
 void MainWindow::ShowContextMenu(const QPoint& global_pos) {
   PrepareContextMenu()->popup(global_pos);
+}
+
+void MainWindow::QueueCommand(QObject* source) {
+  // The click (or key, or a screen reader's press) returns before the
+  // command opens its dialog; the command then runs as a click would have,
+  // unless its control was disabled meanwhile or a modal dialog opened,
+  // which would have kept the click from reaching the window.
+  QMetaObject::invokeMethod(
+      this,
+      [this, from = QPointer<QObject>(source)] {
+        if (from == nullptr || QApplication::activeModalWidget() != nullptr) return;
+        auto* widget = qobject_cast<QWidget*>(from);
+        auto* action = qobject_cast<QAction*>(from);
+        if ((widget != nullptr && !widget->isEnabled()) ||
+            (action != nullptr && !action->isEnabled())) {
+          return;
+        }
+        RunCommand(from->objectName().toInt());
+      },
+      Qt::QueuedConnection);
 }
 
 void MainWindow::RunCommand(int id) {
@@ -601,7 +661,22 @@ bool MainWindow::Guard(const QString& text) {
 void MainWindow::ResetResultsDisplay() {
   if (flags_.progress_option != 0) bar_->setValue(0);
   list_->ClearResults();
-  for (auto& [id, field] : fields_) field->clear();
+  ShowSummary({});
+}
+
+void MainWindow::ShowSummary(const SummaryTexts& summary) {
+  for (auto [id, text] : {std::pair{1008, &summary.lines},
+                          {1009, &summary.code},
+                          {1010, &summary.comment},
+                          {1011, &summary.blank},
+                          {1051, &summary.ratio}}) {
+    QLabel* field = fields_[id];
+    field->setText(Q(*text));
+    // A screen reader reads caption and value as one name ("文件行总数: 226
+    // (共28个文件)") and hears it change.
+    const QString caption = field->property("caption").toString();
+    field->setAccessibleName(text->empty() ? caption : caption + QLatin1Char(' ') + Q(*text));
+  }
 }
 
 void MainWindow::ShowSelectionChange(const SelectionChange& change) {
@@ -835,7 +910,7 @@ void MainWindow::OnStartButtonEnabled(bool enabled) {
 void MainWindow::OnClearResults() {
   CheckThread();
   list_->ClearResults();
-  for (auto& [id, field] : fields_) field->clear();
+  ShowSummary({});
 }
 
 void MainWindow::OnNotice(const QString& text) {
@@ -885,11 +960,7 @@ void MainWindow::OnAddRow(const ResultRow& row) {
 
 void MainWindow::OnSummary(const SummaryTexts& summary) {
   CheckThread();
-  fields_[1008]->setText(Q(summary.lines));
-  fields_[1009]->setText(Q(summary.code));
-  fields_[1010]->setText(Q(summary.comment));
-  fields_[1011]->setText(Q(summary.blank));
-  fields_[1051]->setText(Q(summary.ratio));
+  ShowSummary(summary);
 }
 
 void MainWindow::OnRefreshCursor() {
@@ -903,6 +974,7 @@ void MainWindow::OnRefreshCursor() {
 // --- Window events -------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  KeepSize();
   // Closing ends the run at once, even in the middle of a large file.
   controller_->Abort();
   // The viewers and properties the window opened go with it.

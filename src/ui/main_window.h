@@ -32,6 +32,9 @@ class SortListCtrl;
 struct WindowSettings {
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
+  /// Where the window's size is kept between starts (the user's own
+  /// configuration, never Setup.ini); empty keeps none.
+  QString size_file = {};
 };
 
 inline constexpr char kWindowTitle[] = "Tallyvane v3.7";
@@ -41,6 +44,10 @@ class MainWindow : public QMainWindow {
  public:
   MainWindow(WindowSettings settings, Dialogs& dialogs, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  /// The user's file for the window's size: tallyvane/window.ini in the
+  /// user's configuration folder.
+  static QString DefaultSizeFile();
 
   /// Replaces the desktop the window opens files and properties through
   /// (the window starts with the real one); `desktop` must outlive the window.
@@ -101,11 +108,16 @@ class MainWindow : public QMainWindow {
   class QueuedView;
   friend class QueuedView;
 
+  void RestoreSize();
+  void KeepSize();
   void BuildControls();
   void BuildMenus();
   QAction* AddCommand(QMenu* menu, int id, const QString& text);
 
   // Commands.
+  /// Runs the command of `source` (a button or menu item, named by its id)
+  /// once the click that chose it has returned.
+  void QueueCommand(QObject* source);
   void DispatchCommand(int id);
   void StartCommand();
   void FileSelectionCommand(bool guarded);
@@ -130,6 +142,8 @@ class MainWindow : public QMainWindow {
   // Starting runs.
   bool Launch(RunRequest request);
   void ResetResultsDisplay();
+  /// The five totals, each also named with its caption for screen readers.
+  void ShowSummary(const SummaryTexts& summary);
 
   // Messages.
   void Notice(const QString& text);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +44,23 @@ class MainWindowTest : public QObject {
     return {Settings().toStdString(), tv::CodePage::Gbk};
   }
 
+  // Presses item `id` of an open popup menu as a screen reader would: the
+  // menu is found among its window's children and the item by its text.
+  static void PressMenuItem(QMenu* menu, const QString& id) {
+    QVERIFY(menu->isVisible());
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(menu->parentWidget());
+    QAccessibleInterface* shown =
+        window->child(window->indexOfChild(QAccessible::queryAccessibleInterface(menu)));
+    QVERIFY(shown != nullptr && shown->object() == menu && shown->parent() == window);
+    const QString text = menu->findChild<QAction*>(id)->text();
+    for (int i = 0; i < shown->childCount(); ++i) {
+      if (shown->child(i)->text(QAccessible::Name) == text) {
+        shown->child(i)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+      }
+    }
+    menu->hide();
+  }
+
   // Gives a command by its object name: a button, a menu-bar item, an item
   // of the directory button's menu or of the list's menu, or a key.
   static void Trigger(MainWindow& w, const QString& how, const QString& id) {
@@ -53,16 +72,13 @@ class MainWindowTest : public QObject {
       w.findChild<QAbstractButton*>(id)->click();
     } else if (how == QLatin1String("219")) {
       w.findChild<QAbstractButton*>(QStringLiteral("1013"))->click();
-      w.findChild<QMenu*>(QStringLiteral("219"))->findChild<QAction*>(id)->trigger();
+      PressMenuItem(w.findChild<QMenu*>(QStringLiteral("219")), id);
     } else if (how == QLatin1String("132")) {
       auto* viewport = static_cast<tv::SortListCtrl*>(w.findChild<QWidget*>("1002"))->viewport();
       QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                               viewport->mapToGlobal(QPoint(5, 5)));
       QCoreApplication::sendEvent(viewport, &event);
-      QMenu* menu = w.findChild<QMenu*>(QStringLiteral("132"));
-      QVERIFY(menu->isVisible());
-      menu->findChild<QAction*>(id)->trigger();
-      menu->hide();
+      PressMenuItem(w.findChild<QMenu*>(QStringLiteral("132")), id);
     } else {
       w.menuBar()->findChild<QAction*>(id)->trigger();
     }
@@ -91,6 +107,8 @@ class MainWindowTest : public QObject {
       if (command[0] == QLatin1String("132")) w.Results()->SelectRow(0);
       w.Flags().counting = in_count ? 1 : 0;
       Trigger(w, command[0], command[1]);
+      QVERIFY(dialogs.calls.empty());  // the command waits until the click has returned
+      QCoreApplication::processEvents();
       QCOMPARE(dialogs.Last(), command[in_count ? 4 : 3]);
       QCOMPARE(dialogs.calls.size(), dialogs.Last().isEmpty() ? size_t{0} : size_t{1});
       auto* find = w.findChild<tv::FindDialog*>(QStringLiteral("196"));
@@ -237,9 +255,49 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.IsRunStarted());
     QTEST(w.Results()->RowCount(), "rows");
     QTEST(dialogs.Last(), "message");
-    QTEST(w.findChild<QLabel*>(QStringLiteral("1008"))->text(), "totals");
+    QFETCH(QString, totals);
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("1008"))->text(), totals);
+    // A screen reader reads the caption with the value.
+    const QString named = QStringLiteral("文件行总数:") + (totals.isEmpty() ? "" : " " + totals);
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.findChild<QLabel*>(QStringLiteral("1008")))
+                 ->text(QAccessible::Name),
+             named);
     QTEST(w.BarValue(), "bar");
     QCOMPARE(w.OffThreadViewCalls(), 0);
+  }
+
+  // A new window has its laid-out size, also its smallest. Enlarged, the list and its name
+  // column take the room, the totals and the bar keep to the bottom edge, the toolbar stays; the
+  // size comes back at the next start.
+  void growsAndKeepsItsSize() {
+    const tv::WindowSettings settings{Settings().toStdString(), tv::CodePage::Gbk,
+                                      dir_.filePath(QStringLiteral("window.ini"))};
+    ScriptedDialogs dialogs;
+    auto w = std::make_unique<MainWindow>(settings, dialogs);
+    w->show();
+    const QSize base = w->size();
+    QCOMPARE(w->minimumSize(), base);
+    std::map<QString, QRect> before;
+    for (auto* c : w->findChildren<QWidget*>(QRegularExpression("^1[0-9]{3}$")))
+      before[c->objectName()] = c->geometry();
+    const int name_width = w->Results()->columnWidth(0);
+    w->resize(base + QSize(200, 100));
+    QTRY_COMPARE(w->Results()->columnWidth(0), name_width + 200);
+    // id, then how far it moved right and down and how much wider and taller, in steps of the
+    // growth
+    for (auto [id, x, y, wide, tall] : {std::tuple{"1012", 0, 0, 0, 0},
+                                        {"1018", 0, 0, 0, 0},
+                                        {"1000", 0, 0, 1, 0},
+                                        {"1002", 0, 0, 1, 1},
+                                        {"1009", 0, 1, 0, 0},
+                                        {"1051", 0, 1, 1, 0},
+                                        {"1005", 0, 1, 1, 0}}) {
+      QCOMPARE(w->findChild<QWidget*>(id)->geometry(),
+               before[id].translated(200 * x, 100 * y).adjusted(0, 0, 200 * wide, 100 * tall));
+    }
+    w->close();
+    w = std::make_unique<MainWindow>(settings, dialogs);
+    QCOMPARE(w->size(), base + QSize(200, 100));
   }
 
   void barScalesAnyRangeIntoItsTenThousandSteps() {

@@ -67,6 +67,7 @@ class ViewerTest : public QObject {
       QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     } else if (how == "1016") {
       w.findChild<QAbstractButton*>(how)->click();
+      QCoreApplication::processEvents();  // the command runs once the click has returned
     } else {
       const QAction* item = row >= 0 ? w.PrepareContextMenu()->findChild<QAction*>(how) : nullptr;
       QVERIFY(item == nullptr || item->isEnabled());
