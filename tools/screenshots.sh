@@ -18,7 +18,7 @@ cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target tallyvane_screenshots >/dev/null
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-HOME=$home LANG=C.UTF-8 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
+HOME=$home LANG=zh_CN.UTF-8 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$build/tallyvane_screenshots" "$out" "$root/examples"
 rm -f "$out/Setup.ini"
 echo "Pictures in $out:"
