@@ -71,8 +71,7 @@ class SortListTest : public QObject {
   }
 
   // A path too wide for its room keeps its file name whole and cuts its folders in the middle;
-  // a name too wide on its own is cut in its middle. The cell's tooltip and accessible text stay
-  // the whole path.
+  // a name too wide on its own is cut in its middle. The cell's tooltip is the whole path.
   void longPathsKeepTheirFileName() {
     const QFontMetrics metrics(QApplication::font());
     const QString path = QStringLiteral("/home/user/src/tallyvane/examples/asm/macros.inc");
@@ -94,9 +93,7 @@ class SortListTest : public QObject {
     const ResultRow row(path.toStdString(), "1234567", "123456789012 (100.00%)", "0 (0.00%)",
                         "1234567 (100.00%)", "100.00%");
     list.AddResultRow(row);
-    const QModelIndex name = list.model()->index(0, 0);
-    QCOMPARE(name.data(Qt::ToolTipRole).toString(), path);
-    QCOMPARE(name.data(Qt::AccessibleTextRole).toString(), path);
+    QCOMPARE(list.model()->index(0, 0).data(Qt::ToolTipRole).toString(), path);
     int counts = 0;
     for (int c = 1; c < 6; ++c) {
       QVERIFY(list.columnWidth(c) > list.fontMetrics().horizontalAdvance(
@@ -104,9 +101,6 @@ class SortListTest : public QObject {
       counts += list.columnWidth(c);
     }
     QCOMPARE(list.columnWidth(0), list.viewport()->width() - counts);
-    const int wide = list.columnWidth(2);
-    list.ClearResults();  // a refill starts from the given widths again
-    QVERIFY(list.columnWidth(2) < wide);
   }
 };
 
