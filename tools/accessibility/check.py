@@ -112,17 +112,24 @@ for button in ("文件选择", "保存结果", "打印结果", "关于软件", "
           % (button, seconds, opened[0].name if opened else "nothing"))
     close_dialogs(app)
 
+
+def press_menu_item(menu_name, item_text, dialog_title):
+    """Finds the open popup menu among the window's children, presses its item
+    by text and checks that the press answers at once and opens the dialog."""
+    menu = open_menu(frame)
+    item = menu and find(menu, named("menu item", item_text))
+    check(item is not None and menu.parent.name == WINDOW and menu.getIndexInParent() >= 0,
+          "%s is shown in the window with its items" % menu_name)
+    if item is not None:
+        seconds = press(item)
+        opened = wait_for(lambda: dialogs(application()), 5)
+        check(seconds < 1 and opened and opened[0].name == dialog_title,
+              "%s answers in %.2f s and opens %s" % (item_text, seconds, dialog_title))
+        close_dialogs(app)
+
+
 press(find(frame, named("push button", "目录选择")))
-menu = open_menu(frame)
-item = menu and find(menu, named("menu item", "单个目录..."))
-check(item is not None and menu.parent.name == WINDOW and menu.getIndexInParent() >= 0,
-      "the directory button's menu is shown in the window with its items")
-if item is not None:
-    seconds = press(item)
-    opened = wait_for(lambda: dialogs(application()), 5)
-    check(seconds < 1 and opened and opened[0].name == "选择目录:",
-          "单个目录... answers in %.2f s and opens the folder chooser" % seconds)
-    close_dialogs(app)
+press_menu_item("the directory button's menu", "单个目录...", "选择目录:")
 
 table = find(frame, lambda a: a.getRoleName() == "table")
 cell = table.queryTable().getAccessibleAt(1, 0)
@@ -132,16 +139,7 @@ box = cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
 pyatspi.Registry.generateMouseEvent(box.x + 5, box.y + 5, "b1c")
 time.sleep(0.3)
 pyatspi.Registry.generateMouseEvent(box.x + 5, box.y + 5, "b3c")
-menu = open_menu(frame)
-item = menu and find(menu, named("menu item", "查找文件..."))
-check(item is not None and menu.parent.name == WINDOW and menu.getIndexInParent() >= 0,
-      "the list's menu is shown in the window with its items")
-if item is not None:
-    seconds = press(item)
-    opened = wait_for(lambda: dialogs(application()), 5)
-    check(seconds < 1 and opened and opened[0].name == "查找文件",
-          "查找文件... answers in %.2f s and opens the find dialog" % seconds)
-    close_dialogs(app)
+press_menu_item("the list's menu", "查找文件...", "查找文件")
 
 print("%d passed, %d failed" % (results.count(True), results.count(False)))
 sys.exit(0 if all(results) else 1)
