@@ -1,8 +1,6 @@
 #include "ui/folder_tree_dialog.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/program_paths.h"
 #include "runs/selection_files.h"
 #include "ui/controls/icon_button.h"
 #include "ui/dialog_units.h"
@@ -423,7 +422,7 @@ struct FolderTreeDialog::Link {
 };
 
 FolderTreeDialog::FolderTreeDialog(std::string settings_path, CodePage code_page, Dialogs& dialogs,
-                                   QWidget* parent, const QString& home, Lister list)
+                                   QWidget* parent, const std::string& home, Lister list)
     : QDialog(parent),
       settings_path_(std::move(settings_path)),
       code_page_(code_page),
@@ -479,8 +478,7 @@ FolderTreeDialog::FolderTreeDialog(std::string settings_path, CodePage code_page
 
   std::vector<std::string> roots{"/"};
   roots_.push_back(tree_->AddRoot("/"));
-  const std::string home_path =
-      PlainFolderPath(QFile::encodeName(home.isEmpty() ? QDir::homePath() : home).toStdString());
+  const std::string home_path = PlainFolderPath(home.empty() ? HomeDirectory() : home);
   if (home_path != "/" && IsEnterableFolder(home_path)) {
     roots.push_back(home_path);
     roots_.push_back(tree_->AddRoot(QByteArray::fromStdString(home_path)));

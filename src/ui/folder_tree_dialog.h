@@ -105,12 +105,13 @@ class FolderTreeDialog : public QDialog {
   Q_OBJECT
  public:
   /// Lists the subfolders of a folder for the fill; ListSubfolders unless
-  /// a test stands in for it.
+  /// a test stands in for it. `home` is the home root's folder as bytes,
+  /// the user's home folder when empty.
   using Lister =
       std::function<std::vector<Subfolder>(const std::string& path, const std::atomic<bool>& stop)>;
 
   FolderTreeDialog(std::string settings_path, CodePage code_page, Dialogs& dialogs,
-                   QWidget* parent = nullptr, const QString& home = QString(), Lister list = {});
+                   QWidget* parent = nullptr, const std::string& home = {}, Lister list = {});
   ~FolderTreeDialog() override;
 
   bool IsFilled() const { return filled_; }
