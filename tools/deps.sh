@@ -20,14 +20,16 @@ tv_need_packages() {
 }
 
 # Compiler, build tools, test and benchmark libraries, Qt 6 for the window
-# with Qt's own Chinese texts (qt6-translations-l10n), and the independent
-# .xls reader the tests use as an oracle.
+# with Qt's own Chinese texts (qt6-translations-l10n), nlohmann-json for the
+# JSON report and libgit2 for walks that honour .gitignore files.
 TV_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
-  libbenchmark-dev qt6-base-dev libgl-dev qt6-translations-l10n)
+  libbenchmark-dev qt6-base-dev libgl-dev qt6-translations-l10n nlohmann-json3-dev
+  libgit2-dev)
 # poppler-utils reads the printed PDF back; the CJK font prints its headers.
 # The checkers of the installed desktop files and manual page, and what
-# CPack needs to build the .deb (dpkg-shlibdeps in dpkg-dev, and file).
+# CPack needs to build the .deb (dpkg-shlibdeps in dpkg-dev, and file); git
+# says which files a walk that honours ignore files must keep.
 TV_TEST_PACKAGES=(python3 python3-xlrd poppler-utils fonts-wqy-microhei
-  desktop-file-utils appstream man-db lintian dpkg-dev file)
+  desktop-file-utils appstream man-db lintian dpkg-dev file git)
 # A virtual display and a CJK font, to take pictures of the window.
 TV_SCREENSHOT_PACKAGES=(xvfb xauth fonts-wqy-microhei)
