@@ -47,10 +47,14 @@ struct SummaryTexts {
 struct BatchResults {
   std::vector<ResultRow> rows;
   SummaryTexts summary;
+  /// What was counted, as the selection field shows it (UTF-8); only the
+  /// JSON report writes it.
+  std::string selection = {};
 
   void Clear() {
     rows.clear();
     summary = {};
+    selection.clear();
   }
 };
 

@@ -83,7 +83,7 @@ ReportResult SystemFailure(ReportFailure kind, const std::string& path, const ch
 }
 
 // `begin_failure` is the kind reported when the file cannot be opened at all.
-ReportResult WriteReplacing(const std::string& path, const std::string& bytes,
+ReportResult WriteReplacing(const std::string& path, std::string_view bytes,
                             ReportFailure begin_failure) {
   if (ReportResult refused = CheckReportTarget(path); !refused.ok) return refused;
   AtomicFileWriter writer;
@@ -227,6 +227,10 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
   const std::string* summary[5] = {&s.lines, &s.code, &s.comment, &s.blank, &s.ratio};
   for (int i = 0; i < 5; ++i) text.append(kSummaryLabels[i]).append(*summary[i]).append("\r\n");
   return Utf8ToAnsi(text, cp);
+}
+
+ReportResult WriteReportFile(const std::string& path, std::string_view bytes) {
+  return WriteReplacing(path, bytes, ReportFailure::CannotCreate);
 }
 
 ReportResult WriteHtmlReport(const std::string& path, const BatchResults& results, CodePage cp) {

@@ -34,6 +34,11 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
 /// Success when it names a regular file or nothing.
 ReportResult CheckReportTarget(const std::string& path);
 
+/// Writes `bytes` as the whole file at `path`, replacing an existing file
+/// only once the new one is complete; a file that cannot be made is
+/// CannotCreate.
+ReportResult WriteReportFile(const std::string& path, std::string_view bytes);
+
 /// Write the reports, replacing an existing file only once the new one is
 /// complete (the old file survives any failure).
 ReportResult WriteHtmlReport(const std::string& path, const BatchResults& results, CodePage cp);
