@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -149,6 +150,21 @@ inline std::vector<TableCase> ReadEscapedTableCases(const std::string& name) {
     }
   }
   return cases;
+}
+
+/// What the shell command `command` writes to its standard output. Its
+/// status goes to `status`; without one it must be 0.
+inline std::string CommandOutput(const std::string& command, int* status = nullptr) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) ADD_FAILURE() << "cannot start " << command;
+  char buffer[65536];
+  for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    out.append(buffer, n);
+  const int code = pipe ? ::pclose(pipe) : -1;
+  if (status != nullptr) *status = code;
+  EXPECT_TRUE(status != nullptr || code == 0) << command;
+  return out;
 }
 
 /// Makes `path` what a table field says stands there: nothing for

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ini.h"
+#include "runs/ignore_rules.h"
 #include "settings/settings.h"
 
 namespace tv {
@@ -111,6 +112,9 @@ void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& c
   // worker's stack, and only one folder is open at a time.
   std::vector<Level> stack;
   Enter(dir, stack, ctx);
+  // Entries are asked about by their path below `dir`.
+  const IgnoreRules ignore(dir, ctx.honor_ignore_files && !stack.empty());
+  const size_t below = stack.empty() ? 0 : stack.front().prefix.size();
   while (!stack.empty()) {
     Level& top = stack.back();
     if (top.next == top.entries.size()) {
@@ -120,10 +124,13 @@ void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& c
     if (ctx.StopRequested()) return;
     const Entry& entry = top.entries[top.next++];
     std::string path = top.prefix + entry.name;
+    // Git is asked only about what would be walked or taken.
+    const std::string_view relative = std::string_view(path).substr(below);
     if (entry.is_folder) {
-      if (top.descend) Enter(path, stack, ctx);  // may move `top`; not used after
-    } else {
-      list.AddIfCountable(path, ctx);
+      // may move `top`; not used after
+      if (top.descend && !ignore.Ignores(relative, true)) Enter(path, stack, ctx);
+    } else if (list.IsCountable(path, ctx) && !ignore.Ignores(relative, false)) {
+      list.Add(path);
     }
   }
 }

@@ -34,6 +34,10 @@ bool WalkOrderLess(std::string_view a, std::string_view b);
 /// devices and dangling links: the counter never opens them and shows them
 /// as unreadable files. A path ending in "/" is joined to its entries
 /// without a second "/".
+///
+/// With `ctx.honor_ignore_files` a walk inside a git work tree leaves out
+/// what git ignores there (`IgnoreRules`): an ignored folder is not entered,
+/// and ".git" never is. The walked folder itself is always walked.
 void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& ctx);
 
 }  // namespace tv

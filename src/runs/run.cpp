@@ -86,6 +86,8 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   ctx.settings_path = req.settings_path;
   ctx.code_page = req.code_page;
   ctx.rules = ReadCountableRules(req.settings_path, req.code_page);
+  ctx.honor_ignore_files =
+      req.respect_ignore || ReadHonorIgnoreFiles(req.settings_path, req.code_page);
   ctx.stop = &flags.stop_request;
   ctx.abort = &flags.abort;
   st.run_list = Gather(req, ctx);

@@ -81,6 +81,8 @@ struct RunRequest {
   bool command_line = false;
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
+  /// Folder walks skip what git ignores even when "HonorIgnoreFiles" is off.
+  bool respect_ignore = false;
   /// Called on the run thread after each accepted file, before the stop
   /// request is looked at, with the number of files accepted so far: tests
   /// hold a run at a known file here.

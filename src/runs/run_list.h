@@ -21,6 +21,8 @@ struct GatherContext {
   std::string settings_path;
   CodePage code_page = CodePage::Gbk;
   CountableRules rules;
+  /// Folder walks inside a git work tree skip what git ignores there.
+  bool honor_ignore_files = false;
   const StopFlag* stop = nullptr;
   const StopFlag* abort = nullptr;
 
@@ -34,9 +36,13 @@ struct GatherContext {
 /// of their file names for the same-name rule.
 class RunList {
  public:
+  /// Whether `path` would be appended by AddIfCountable now.
+  bool IsCountable(const std::string& path, const GatherContext& ctx) const {
+    return IsCountableFile(path, ctx.rules, names_, ctx.code_page);
+  }
   /// Appends `path` when it is countable.
   void AddIfCountable(const std::string& path, const GatherContext& ctx) {
-    if (IsCountableFile(path, ctx.rules, names_, ctx.code_page)) Add(path);
+    if (IsCountable(path, ctx)) Add(path);
   }
   /// Appends `path` without any test (project members, file selections).
   void Add(const std::string& path) {

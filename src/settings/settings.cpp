@@ -104,6 +104,11 @@ std::string GetValueOr(const SetupIniReader& reader, std::string_view section, s
   return value;
 }
 
+bool ReadHonorIgnoreFiles(const std::string& settings_path, CodePage cp) {
+  return IsFlagOn(
+      ReadProfileString(settings_path, kSectionOther, kKeyHonorIgnoreFiles, "", 256, cp));
+}
+
 UserTypeLists ReadUserTypeLists(const SetupIniReader& reader) {
   UserTypeLists lists;
   std::string* out[] = {&lists.cpp, &lists.vb, &lists.delphi, &lists.assembly, &lists.sql};

@@ -24,6 +24,7 @@ inline constexpr std::string_view kKeyFlag = "Flag";
 inline constexpr std::string_view kKeyCountSameFileName = "CountSameFileName";
 inline constexpr std::string_view kKeyIncludeDirectory = "IncludeDirectory";
 inline constexpr std::string_view kKeyShowProcPercent = "ShowProcPercent";
+inline constexpr std::string_view kKeyHonorIgnoreFiles = "HonorIgnoreFiles";
 
 /// The settings file: TALLYVANE_SETTINGS when set, else
 /// SettingsPathFor(the program's folder, the configuration folder).
@@ -83,6 +84,11 @@ std::string GetValueOr(const SetupIniReader& reader, std::string_view section, s
 /// "0" after removing spaces, which a file without the key also reads as;
 /// off when the settings file is missing).
 CountableRules ReadCountableRules(const std::string& settings_path, CodePage cp = AnsiCodePage());
+
+/// Whether folder walks honour ignore files: "HonorIgnoreFiles" under
+/// "OTHER" is "1". Off when the key or the file is missing; new settings
+/// files do not hold the key.
+bool ReadHonorIgnoreFiles(const std::string& settings_path, CodePage cp);
 
 /// The five user lists alone (empty when the file is missing).
 UserTypeLists ReadUserTypeLists(const SetupIniReader& reader);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "reports/results.h"
+#include "test_util.h"
 
 namespace tv::test {
 
@@ -25,12 +26,8 @@ inline std::string ShellQuote(std::string_view s) {
 inline std::vector<std::string> ReadXls(const std::string& path) {
   std::string command = "/usr/bin/python3 " + ShellQuote(TV_SOURCE_DIR "/tests/excel/read_xls.py") +
                         " " + ShellQuote(path) + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return {"cannot start the reader"};
-  std::string output;
-  char buffer[65536];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  int status = ::pclose(pipe);
+  int status = 0;
+  const std::string output = CommandOutput(command, &status);
   std::vector<std::string> lines;
   for (size_t start = 0, end; start < output.size(); start = end + 1) {
     end = output.find('\n', start);

@@ -180,6 +180,51 @@ TEST_F(GatherTest, UnreadableFoldersAddNothing) {
   ::close(fd);
 }
 
+// Each case of ignore-cases.tsv is laid out in a fresh tree; the walk that
+// honours ignore files keeps what git itself lists there.
+TEST_F(GatherTest, HonouredIgnoreFilesKeepWhatGitLists) {
+  const std::string home = tree_ / "home", home_before = std::getenv("HOME");
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+  int n = 0;
+  for (const TableCase& c : ReadEscapedTableCases("gather/ignore-cases.tsv")) {
+    SCOPED_TRACE(c.line);
+    const std::string top = tree_ / ("case" + std::to_string(n++)), dir = top + "/" + c.in[0];
+    std::filesystem::remove_all(home);
+    const bool git = c.in[1] == "git";
+    if (git) CommandOutput("git init -q '" + top + "'");
+    for (size_t i = 2; i < c.in.size(); ++i) {
+      const std::string entry = c.in[i].substr(c.in[i][0] == '+');
+      const size_t eq = entry.find('=');
+      const std::string path = entry.substr(0, eq);
+      WriteFile(path.starts_with("~/") ? home + path.substr(1) : top + "/" + path,
+                eq == std::string::npos ? "int x;\n" : entry.substr(eq + 1));
+      if (c.in[i][0] == '+') CommandOutput("git -C '" + top + "' add -f '" + path + "'");
+    }
+    auto walk = [&](bool honour) {  // sorted, as git lists in its own order
+      RunList list;
+      GatherContext ctx = ctx_;
+      ctx.honor_ignore_files = honour;
+      WalkDirectory(dir, list, ctx);
+      std::vector<std::string> paths;
+      for (const std::string& p : list.paths()) paths.push_back(p.substr(dir.size() + 1));
+      std::sort(paths.begin(), paths.end());
+      return paths;
+    };
+    std::vector<std::string> want = git ? c.out : walk(false);
+    const std::string listed =
+        "cd '" + dir + "' && git ls-files -co --exclude-standard | LC_ALL=C sort";
+    if (git && want.empty()) {
+      for (const std::string& p : Lines(CommandOutput(listed))) {
+        if (p.ends_with(".c")) want.push_back(p);
+      }
+    }
+    EXPECT_EQ(walk(true), want);
+  }
+  ::setenv("HOME", home_before.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(ParseCountTest, FollowsCDecimalConversion) {
   const std::pair<const char*, long long> cases[] = {
       {"12", 12}, {"\r \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
