@@ -2,18 +2,21 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "engine/file_types.h"
 #include "platform/atomic_file.h"
 #include "platform/program_paths.h"
 #include "platform/text.h"
 #include "reports/excel_report.h"
+#include "reports/json_report.h"
 #include "reports/text_reports.h"
 #include "runs/run.h"
 #include "settings/settings.h"
@@ -157,10 +160,15 @@ StartupDecision EvaluateArguments(const std::vector<std::string>& args) {
     output = true;
   }
   d.command_line_mode = !d.missing_value && source && output;
+  d.respect_ignore = options.contains("--respect-ignore");
+  if (auto it = options.find("--format"); it != options.end()) {
+    d.format = it->second.empty() ? std::string() : it->second.front();
+  }
   return d;
 }
 
 ReportFormat FormatForPath(const std::string& path, CodePage cp) {
+  if (IsJsonReportName(path)) return ReportFormat::Json;
   const std::string ext = GetFileExtension(path, cp);
   if (ext == "htm") return ReportFormat::Html;
   if (ext == "csv") return ReportFormat::Csv;
@@ -169,6 +177,7 @@ ReportFormat FormatForPath(const std::string& path, CodePage cp) {
 }
 
 std::string WithFormatExtension(std::string path, ReportFormat format) {
+  if (format == ReportFormat::Json) return path;
   static constexpr std::string_view kExtensions[] = {".htm", ".xls", ".csv", ".txt"};
   const std::string_view ext = kExtensions[static_cast<int>(format)];
   if (path.find(ext) == std::string::npos) path.append(ext);
@@ -195,8 +204,38 @@ std::string ResolveOutputPath(const StartupDecision& d, const std::string& home)
   return out;
 }
 
+bool FormatForStandardOutput(const std::optional<std::string>& name, ReportFormat& format) {
+  static constexpr std::pair<std::string_view, ReportFormat> kNames[] = {
+      {"json", ReportFormat::Json},
+      {"csv", ReportFormat::Csv},
+      {"txt", ReportFormat::Txt},
+      {"htm", ReportFormat::Html}};
+  for (const auto& [text, named] : kNames) {
+    if (name.value_or("json") == text) {
+      format = named;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ReportText(ReportFormat format, const BatchResults& results, CodePage cp) {
+  switch (format) {
+    case ReportFormat::Html:
+      return HtmlReportText(results, ReportTimeStamp(), cp);
+    case ReportFormat::Csv:
+      return CsvReportText(results, cp);
+    case ReportFormat::Txt:
+      return TxtReportText(results, ReportTimeStamp(), false, cp);
+    case ReportFormat::Json:
+    case ReportFormat::Excel:
+      break;
+  }
+  return JsonReportText(results, cp);
+}
+
 std::string UsageText() {
-  return "Usage: tallyvane [-f FILE | -d FOLDER | -s SELECTION-FILE] -o REPORT\n"
+  return "Usage: tallyvane [-f FILE | -d FOLDER | -s SELECTION-FILE] -o REPORT [OPTIONS]\n"
          "       tallyvane [PATH]\n"
          "\n"
          "Counts the blank, code and comment lines of C, C++, Java, C#, SQL, Pascal,\n"
@@ -207,15 +246,22 @@ std::string UsageText() {
          "  -d FOLDER          count the source files under a folder\n"
          "  -s SELECTION-FILE  count the files and folders a selection file lists\n"
          "  -o REPORT          the report; its extension picks the format: .htm, .csv,\n"
-         "                     .txt, anything else an Excel workbook (.xls). A name without\n"
-         "                     a folder goes into the -d folder, or the home folder after -s.\n"
+         "                     .txt, .json, anything else an Excel workbook (.xls). A name\n"
+         "                     without a folder goes into the -d folder, or the home folder\n"
+         "                     after -s. \"-o -\" writes the report to standard output.\n"
+         "  --format FORMAT    the format of \"-o -\": json (the default), csv, txt or htm\n"
+         "  --respect-ignore   folder walks inside a git work tree skip what git ignores\n"
+         "                     (.gitignore files, .git/info/exclude, the global excludes)\n"
          "  --help             show this text\n"
          "  --version          show the version\n"
          "\n"
          "Without -o the program opens its window. Settings: Setup.ini beside a portable\n"
          "copy of the program, else ~/.config/tallyvane/Setup.ini, or the file named by\n"
          "TALLYVANE_SETTINGS.\n"
-         "TALLYVANE_CODEPAGE=utf-8 writes reports and settings in UTF-8 instead of GBK.\n";
+         "TALLYVANE_CODEPAGE=utf-8 writes reports and settings in UTF-8 instead of GBK.\n"
+         "\n"
+         "Example: the code lines of a folder, for a script\n"
+         "  tallyvane -d src -o - | jq .totals.code\n";
 }
 
 bool WriteReport(const std::string& path, ReportFormat format, const BatchResults& results,
@@ -234,6 +280,9 @@ bool WriteReport(const std::string& path, ReportFormat format, const BatchResult
     case ReportFormat::Excel:
       r = WriteExcelReport(path, results);
       break;
+    case ReportFormat::Json:
+      r = WriteJsonReport(path, results, cp);
+      break;
   }
   if (!r.ok) error = r.error;
   return r.ok;
@@ -243,6 +292,18 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   // An interrupted run leaves no half-written settings or report behind.
   RemoveTemporaryFilesOnSignals();
   const CodePage cp = AnsiCodePage();
+  const bool to_standard_output = TrimBlanks(d.output_path) == "-";
+  ReportFormat output_format = ReportFormat::Json;
+  if (to_standard_output && !FormatForStandardOutput(d.format, output_format)) {
+    std::fprintf(err, "tallyvane: --format takes json, csv, txt or htm, not \"%s\"\n",
+                 d.format.value_or("").c_str());
+    return 2;
+  }
+  if (!to_standard_output && d.format) {
+    std::fprintf(err,
+                 "tallyvane: warning: --format applies only to \"-o -\"; the report's "
+                 "name picks its format\n");
+  }
   const std::string settings = SettingsPath();
   if (!WriteDefaultSettings(settings, cp)) {
     std::fprintf(err, "tallyvane: warning: cannot create the settings file %s; using defaults\n",
@@ -253,6 +314,7 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   req.command_line = true;
   req.settings_path = settings;
   req.code_page = cp;
+  req.respect_ignore = d.respect_ignore;
   if (d.kind == CommandLineKind::SelectionFile) {
     req.type = SelectionType::SelectionFile;
     req.path = std::string(TrimBlanks(d.selection_path));
@@ -286,6 +348,17 @@ int RunCommandLine(const StartupDecision& d, std::FILE* out, std::FILE* err) {
   }
   if (state.results.rows.empty()) {
     std::fprintf(err, "没有需要保存的统计数据！\n");
+    return 0;
+  }
+  state.results.selection = NameToUtf8(req.path, cp);
+  if (to_standard_output) {
+    const std::string text = ReportText(output_format, state.results, cp);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
+      std::fprintf(err, "tallyvane: cannot write the report to standard output: %s\n",
+                   std::strerror(errno));
+      return 1;
+    }
+    if (::isatty(::fileno(err))) PrintSummary(err, state.results.summary);
     return 0;
   }
   std::string path = ResolveOutputPath(d, HomeDirectory());

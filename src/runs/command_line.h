@@ -33,7 +33,13 @@ struct StartupDecision {
   CommandLineKind kind = CommandLineKind::File;
   std::string path;            // the "-f" or "-d" value
   std::string selection_path;  // the "-s" value
-  std::string output_path;     // the "-o" value
+  std::string output_path;     // the "-o" value; "-" is standard output
+  /// "--respect-ignore": folder walks skip what git ignores, whatever
+  /// Setup.ini says.
+  bool respect_ignore = false;
+  /// "--format" and its first value ("" when it has none): the format of a
+  /// report written to standard output.
+  std::optional<std::string> format;
   /// No options: a plain path handed to the window.
   bool handed_over = false;
   std::string handed_over_path;
@@ -41,15 +47,24 @@ struct StartupDecision {
 
 StartupDecision EvaluateArguments(const std::vector<std::string>& args);
 
-enum class ReportFormat { Html, Excel, Csv, Txt };
+enum class ReportFormat { Html, Excel, Csv, Txt, Json };
 
-/// The format the output path's extension chooses; anything but "htm",
-/// "csv" and "txt" (and "xls") chooses Excel.
+/// The format the output path's extension chooses: a name ending in ".json"
+/// (any case) JSON; anything but "htm", "csv" and "txt" (and "xls") Excel.
 ReportFormat FormatForPath(const std::string& path, CodePage cp);
 
 /// Appends the format's extension unless the path already holds it
-/// (case-sensitive substring).
+/// (case-sensitive substring). A JSON path stays as it is: only its own
+/// ".json" ending chooses JSON.
 std::string WithFormatExtension(std::string path, ReportFormat format);
+
+/// The format "--format" names for standard output: "json" (also the
+/// choice without "--format"), "csv", "txt" or "htm"; false for any other.
+bool FormatForStandardOutput(const std::optional<std::string>& name, ReportFormat& format);
+
+/// The bytes of a report in a format that is text (any but Excel), as a new
+/// file of the command line gets them.
+std::string ReportText(ReportFormat format, const BatchResults& results, CodePage cp);
 
 /// Where the report goes: a name without a folder goes into the counted
 /// folder after "-d", into the home folder after "-s", and stays relative to
@@ -64,7 +79,8 @@ inline constexpr std::string_view kVersionText = "Tallyvane v3.7";
 
 /// Runs the command-line mode to its end and returns the exit status.
 /// Progress goes to `err` when it is a terminal; the summary to `out` when
-/// it is a terminal.
+/// it is a terminal. With the output path "-" the report goes to `out` and
+/// nothing else does: the summary goes to `err` when that is a terminal.
 int RunCommandLine(const StartupDecision& decision, std::FILE* out, std::FILE* err);
 
 /// Writes the report named by `path` in `format` from `results`. Failure:

@@ -15,7 +15,7 @@ namespace {
 
 // The cases of arguments.tsv run in order; one settings file serves them all.
 TEST(RunsFunctionsTest, GiveTheResultsOfTheirTable) {
-  const std::vector<std::string> formats = {"Html", "Excel", "Csv", "Txt"},
+  const std::vector<std::string> formats = {"Html", "Excel", "Csv", "Txt", "Json"},
                                  types = {"FileList", "AllFiles", "OneDirectory", "FolderList",
                                           "SelectionFile"};
   test::TempDir dir;
@@ -39,7 +39,9 @@ TEST(RunsFunctionsTest, GiveTheResultsOfTheirTable) {
                                     "path=" + d.path,
                                     "selection=" + d.selection_path,
                                     "output=" + d.output_path,
-                                    d.handed_over ? "handed-over:" + d.handed_over_path : ""};
+                                    d.handed_over ? "handed-over:" + d.handed_over_path : "",
+                                    d.respect_ignore ? "respect-ignore" : "",
+                                    d.format ? "format:" + *d.format : ""};
       for (const std::string& field : fields)
         if (!field.empty() && field.back() != '=') got.push_back(field);
     } else if (kind == "format") {
