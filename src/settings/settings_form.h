@@ -1,5 +1,5 @@
 // What the settings dialog shows and saves: the five user extension lists
-// and seven flags of Setup.ini, read when the dialog opens and written back
+// and eight flags of Setup.ini, read when the dialog opens and written back
 // in one replacement of the file.
 #pragma once
 
@@ -19,7 +19,7 @@ struct SettingsField {
   bool is_list;  // an extension list (an edit); else a flag (a check box)
 };
 
-inline constexpr size_t kSettingsFieldCount = 12;
+inline constexpr size_t kSettingsFieldCount = 13;
 
 /// The form's values in the order they are read and written: the C++, VB,
 /// Delphi, assembly and SQL lists, then the flags.
@@ -36,6 +36,7 @@ inline constexpr std::array<SettingsField, kSettingsFieldCount> kSettingsFields 
     {1036, "OTHER", "ShowProcPercent", false},
     {1048, "OTHER", "ShowSelFileName", false},
     {1049, "OTHER", "ViewDefaultProg", false},
+    {1053, "OTHER", "HonorIgnoreFiles", false},
 }};
 
 /// The index in kSettingsFields of the launcher flag ("ShortCut").

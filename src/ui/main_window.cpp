@@ -615,6 +615,7 @@ void MainWindow::SaveCommand(bool tested) {
     }
     results.summary = {S(fields_[1008]->text()), S(fields_[1009]->text()), S(fields_[1010]->text()),
                        S(fields_[1011]->text()), S(fields_[1051]->text())};
+    results.selection = S(counted_selection_);
     return results;
   };
   SaveResultsCommand(this, dialogs_, source,
@@ -805,6 +806,7 @@ bool MainWindow::Launch(RunRequest request) {
     Error(QStringLiteral("无法启动统计线程，请关闭一些程序后再试。"));
     return false;
   }
+  counted_selection_ = edit_->text();
   waiting_cursor_ = true;
   setCursor(Qt::WaitCursor);
   edit_->setCursor(Qt::WaitCursor);

@@ -180,6 +180,9 @@ class MainWindow : public QMainWindow {
   // dialog under way has ended.
   Selection selection_;
   std::string pending_hand_over_;
+  // The selection field as the run whose rows are shown started: what a
+  // JSON report says was counted.
+  QString counted_selection_;
   bool hand_over_waiting_ = false;
   int command_depth_ = 0;
   int end_signal_pipe_[2] = {-1, -1};

@@ -7,15 +7,16 @@
 #include <algorithm>
 
 #include "reports/excel_report.h"
+#include "reports/json_report.h"
 #include "reports/text_reports.h"
 
 namespace tv {
 
 namespace {
 
-enum class Format { Html, Excel, Csv, Txt };
+enum class Format { Html, Excel, Csv, Txt, Json };
 
-constexpr const char* kExtensions[] = {".htm", ".xls", ".csv", ".txt"};
+constexpr const char* kExtensions[] = {".htm", ".xls", ".csv", ".txt", ".json"};
 
 constexpr char kCaptionNotice[] = "提示";
 constexpr char kCaptionError[] = "Error";
@@ -77,11 +78,14 @@ void SaveResultsCommand(QWidget* parent, Dialogs& dialogs, const SaveSource& sou
   const SaveFileAnswer answer = dialogs.SaveFile(parent, request);
   if (!answer.accepted || answer.path.isEmpty()) return;
 
-  const Format format = static_cast<Format>(std::clamp(answer.filter, 0, 3));
+  // A name that ends in ".json" is a JSON report as it stands.
+  const bool json_name = IsJsonReportName(QFile::encodeName(answer.path).toStdString());
+  const Format format =
+      json_name ? Format::Json : static_cast<Format>(std::clamp(answer.filter, 0, 4));
   const QString name = QFileInfo(answer.path).fileName();
   QString path = answer.path;
   const QString extension = QLatin1String(kExtensions[static_cast<int>(format)]);
-  if (!path.contains(extension, Qt::CaseSensitive)) path += extension;
+  if (!json_name && !path.contains(extension, Qt::CaseSensitive)) path += extension;
 
   // The folder may carry a name that is not UTF-8: the report goes there.
   const std::string target = PathOnDisk(path, options.code_page);
@@ -112,6 +116,9 @@ void SaveResultsCommand(QWidget* parent, Dialogs& dialogs, const SaveSource& sou
       break;
     case Format::Txt:
       result = WriteTxtReport(target, results, txt_mode, options.code_page);
+      break;
+    case Format::Json:
+      result = WriteJsonReport(target, results, options.code_page);
       break;
   }
   if (!result.ok) {

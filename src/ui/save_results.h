@@ -13,10 +13,12 @@
 
 namespace tv {
 
-/// The save dialog's title and filters; the filter chosen picks the format.
+/// The save dialog's title and filters; the filter chosen picks the format,
+/// except that a name ending in ".json" (any case) always gets JSON.
 inline constexpr char kSaveDialogTitle[] = "请指定存盘文件名";
 inline constexpr const char* kSaveFilters[] = {"HTML Files(*.htm)", "EXCEL Files(*.xls)",
-                                               "CSV Files(*.csv)", "TXT Files(*.txt)"};
+                                               "CSV Files(*.csv)", "TXT Files(*.txt)",
+                                               "JSON Files(*.json)"};
 
 /// Where the rows to save come from.
 struct SaveSource {

@@ -32,7 +32,10 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
   setWindowTitle(QStringLiteral("参数设置"));
   setWindowIcon(ProgramIcon(128));
   const DialogUnits du(font());
-  setFixedSize(du.Size(300, 328));
+  // One row taller than the original layout: the ignore-files box has its
+  // own row under the two columns.
+  constexpr int kExtra = 14;
+  setFixedSize(du.Size(300, 328 + kExtra));
 
   // The built-in list, then the five user lists, each under its label. The
   // labels get a little room past their rectangles: CJK glyphs are taller
@@ -77,11 +80,11 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
   note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   note->setGeometry(du.Rect(10, y + 1, 280, 40));
 
-  // The check boxes in two columns.
+  // The check boxes in two columns, and one across both.
   struct FlagSpec {
     int id;
     const char* text;
-    int x, y;
+    int x, y, width = 140;
   } flags[] = {
       {1026, "显示每个统计文件注释百分比", 10, 0},
       {1029, "目录统计时包含同名文件", 10, 1},
@@ -91,12 +94,13 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
       {1049, "使用关联程序打开文件", 155, 1},
       {1033, "创建桌面快捷方式图标", 155, 2},
       {1052, "在资源管理器中加入快捷操作方式", 155, 3},
+      {1053, "目录统计时忽略 .gitignore 中的文件", 10, 4, 280},
   };
   const int flags_top = y + 45;
   for (const FlagSpec& f : flags) {
     auto* box = new QCheckBox(QString::fromUtf8(f.text), this);
     box->setObjectName(QString::number(f.id));
-    box->setGeometry(du.Rect(f.x, flags_top + 14 * f.y, 140, 12).adjusted(0, -1, 0, 1));
+    box->setGeometry(du.Rect(f.x, flags_top + 14 * f.y, f.width, 12).adjusted(0, -1, 0, 1));
     if (f.id == 1052) {
       send_to_ = box;
     } else {
@@ -107,14 +111,14 @@ SettingsDialog::SettingsDialog(SettingsPlaces places, Dialogs& dialogs, Desktop&
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
-  line->setGeometry(du.Rect(7, 278, 286, 1).adjusted(0, -1, 0, 1));
+  line->setGeometry(du.Rect(7, 278 + kExtra, 286, 1).adjusted(0, -1, 0, 1));
 
   auto* save =
       new IconButton(QStringLiteral("1006"), QStringLiteral("保 存"), ProgramIcon(169), this);
-  save->setGeometry(du.Rect(206, 284, 39, 36));
+  save->setGeometry(du.Rect(206, 284 + kExtra, 39, 36));
   auto* cancel =
       new IconButton(QStringLiteral("2"), QStringLiteral("取 消"), ProgramIcon(180), this);
-  cancel->setGeometry(du.Rect(251, 284, 39, 36));
+  cancel->setGeometry(du.Rect(251, 284 + kExtra, 39, 36));
   // Icons the size of the window's toolbar icons.
   for (IconButton* button : {save, cancel}) button->setIconSize(QSize(du.X(16), du.X(16)));
   connect(save, &QToolButton::clicked, this, &SettingsDialog::Save);

@@ -18,7 +18,7 @@ std::string Expand(const std::string& field) {
   return field.starts_with('@') ? test::ReadFile(TV_TEST_DATA_DIR "/" + field.substr(1)) : field;
 }
 
-TEST(SettingsForm, LoadsAndSavesTheTwelveValuesInOrder) {
+TEST(SettingsForm, LoadsAndSavesItsValuesInOrder) {
   for (const test::TableCase& c : test::ReadEscapedTableCases("settings/settings-form-cases.txt")) {
     SCOPED_TRACE(c.line);
     test::TempDir dir;

@@ -44,6 +44,7 @@ QString Holds(const QString& path) {
     const QByteArray golden = tv::test::ReadBytes(TV_TEST_DATA_DIR "/reports/" + name);
     if (bytes == golden || bytes == "old" + golden) return bytes == golden ? name : "old+" + name;
   }
+  if (bytes.startsWith("{\"program\":\"tallyvane\"")) return "json";
   return bytes == "old" ? "old" : bytes.startsWith("\xD0\xCF\x11\xE0") ? "xls" : "other";
 }
 
@@ -72,7 +73,7 @@ class SaveResultsTest : public QObject {
       QFile::link(before == "device" ? "/dev/null" : dir.filePath("missing/x"), saved);
     }
     tv::test::ScriptedDialogs dialogs;
-    const int filter = int(QString("htm xls csv txt").indexOf(c[0]) / 4);
+    const int filter = int(QString("htm xls csv txt json").indexOf(c[0]) / 4);
     if (typed != "-") dialogs.saves.push_back({true, dir.filePath(typed), filter});
     if (c[3] != "-") dialogs.yes_no.push_back(c[3] == "yes");
     tv::BatchResults results = kSample;
@@ -126,7 +127,8 @@ class SaveResultsTest : public QObject {
     w.RunCommand(1015);
     QCOMPARE(
         seen,
-        "请指定存盘文件名 HTML Files(*.htm)|EXCEL Files(*.xls)|CSV Files(*.csv)|TXT Files(*.txt) " +
+        "请指定存盘文件名 HTML Files(*.htm)|EXCEL Files(*.xls)|CSV Files(*.csv)|TXT Files(*.txt)|"
+        "JSON Files(*.json) " +
             QDir::homePath() + " 提示");
     QCOMPARE(Holds(dir.filePath("r.csv")), "report-gbk.csv");
   }
