@@ -243,4 +243,110 @@ size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp)
   return i;
 }
 
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+unsigned Utf16Unit(std::string_view bytes, size_t i, bool big_endian) {
+  const auto first = static_cast<unsigned char>(bytes[i]);
+  const auto second = static_cast<unsigned char>(bytes[i + 1]);
+  return big_endian ? (first << 8 | second) : (second << 8 | first);
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+    return;
+  }
+  char buf[4];
+  size_t n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  for (size_t i = n; i-- > 1; c >>= 6) buf[i] = static_cast<char>(0x80 | (c & 0x3F));
+  buf[0] = static_cast<char>((n == 2 ? 0xC0 : n == 3 ? 0xE0 : 0xF0) | c);
+  out.append(buf, n);
+}
+
+void AppendUtf16(char32_t c, bool big_endian, std::string& out) {
+  auto unit = [&](unsigned u) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out.push_back(big_endian ? hi : lo);
+    out.push_back(big_endian ? lo : hi);
+  };
+  if (c < 0x10000) {
+    unit(c);
+  } else {
+    unit(0xD800 + ((c - 0x10000) >> 10));
+    unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+}
+
+// UTF-16 to UTF-8; false when the text is not whole UTF-16.
+bool DecodeUtf16(std::string_view bytes, bool big_endian, std::string& out) {
+  if (bytes.size() % 2 != 0) return false;
+  out.reserve(bytes.size() * 3 / 2);
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = Utf16Unit(bytes, i, big_endian);
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 2 >= bytes.size()) return false;
+      const char32_t low = Utf16Unit(bytes, i + 2, big_endian);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    AppendUtf8(c, out);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<FileText> DecodeFileText(std::string_view bytes, CodePage ansi) {
+  FileText file;
+  if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
+    const bool big_endian = bytes.starts_with(kUtf16BeMark);
+    file.encoding = big_endian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
+    file.code_page = CodePage::Utf8;
+    if (!DecodeUtf16(bytes.substr(2), big_endian, file.text)) return std::nullopt;
+  } else if (bytes.starts_with(kUtf8Mark)) {
+    file.encoding = TextEncoding::Utf8;
+    file.code_page = CodePage::Utf8;
+    file.text = bytes.substr(kUtf8Mark.size());
+  } else {
+    file.code_page = ansi;
+    file.text = bytes;
+  }
+  return file;
+}
+
+std::string EncodeFileText(std::string_view text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Ansi:
+      return std::string(text);
+    case TextEncoding::Utf8:
+      return std::string(kUtf8Mark).append(text);
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+      break;
+  }
+  const bool big_endian = encoding == TextEncoding::Utf16Be;
+  std::string out(big_endian ? kUtf16BeMark : kUtf16LeMark);
+  out.reserve(2 + text.size() * 2);
+  for (size_t i = 0; i < text.size();) {
+    const size_t len = Utf8SequenceLength(text.substr(i));
+    if (len == 0) {  // never in text read from a file; a mark of its own otherwise
+      AppendUtf16(0xFFFD, big_endian, out);
+      ++i;
+      continue;
+    }
+    const auto* u = reinterpret_cast<const unsigned char*>(text.data() + i);
+    char32_t c = len == 1 ? u[0] : u[0] & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) c = c << 6 | (u[k] & 0x3F);
+    AppendUtf16(c, big_endian, out);
+    i += len;
+  }
+  return out;
+}
+
 }  // namespace tv

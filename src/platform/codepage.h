@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,5 +75,26 @@ size_t CutWithoutSplitting(std::string_view ansi, size_t max_bytes, CodePage cp)
 
 /// Length of the valid UTF-8 sequence that starts `s`, or 0 when it is not valid.
 size_t Utf8SequenceLength(std::string_view s);
+
+/// How a settings, selection or project file holds its text: in the ANSI
+/// code page, or after a byte-order mark in UTF-8 or in UTF-16 of either
+/// byte order.
+enum class TextEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
+
+/// A file's text as the readers take it.
+struct FileText {
+  std::string text;                    // without the byte-order mark; UTF-16 turned into UTF-8
+  CodePage code_page = CodePage::Gbk;  // the code page of `text`
+  TextEncoding encoding = TextEncoding::Ansi;
+};
+
+/// The text of a file's bytes, told by its byte-order mark. Nullopt when
+/// UTF-16 text is broken (an odd number of bytes, half of a surrogate pair):
+/// such a file can neither be read nor written back without loss.
+std::optional<FileText> DecodeFileText(std::string_view bytes, CodePage ansi);
+
+/// `text`, in the code page DecodeFileText gives for `encoding`, as the
+/// bytes of a file in that encoding, its byte-order mark first.
+std::string EncodeFileText(std::string_view text, TextEncoding encoding);
 
 }  // namespace tv

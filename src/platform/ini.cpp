@@ -8,7 +8,6 @@ namespace tv {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr size_t kPathLimit = 4096;
 
 bool IsSectionLine(std::string_view line) {
@@ -37,12 +36,26 @@ bool SplitKeyLine(std::string_view line, std::string_view& name, std::string_vie
   size_t eq = t.find('=');
   if (eq == std::string_view::npos) return false;
   name = TrimBlanks(t.substr(0, eq));
-  value = TrimBlanks(t.substr(eq + 1));
+  value = TrimBlanks(UpToNul(t.substr(eq + 1)));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
   return !name.empty();
+}
+
+// The lines of an INI file: LF, CR LF and a lone CR each end one, so no
+// key hides behind a CR and a rewritten line never takes the next with it.
+std::vector<std::string> SplitProfileLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    lines.emplace_back(text.substr(start, end - start));
+    if (end == std::string_view::npos) break;
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -62,19 +75,32 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
   return lines;
 }
 
-IniDocument::IniDocument(std::string_view bytes, CodePage ansi) : cp_(ansi) {
-  if (bytes.substr(0, kBom.size()) == kBom) {
-    bom_ = true;
-    cp_ = CodePage::Utf8;
-    bytes.remove_prefix(kBom.size());
-  }
-  lines_ = SplitTextLines(bytes);
+std::optional<IniDocument> IniDocument::Parse(std::string_view bytes, CodePage ansi) {
+  std::optional<FileText> file = DecodeFileText(bytes, ansi);
+  if (!file) return std::nullopt;
+  IniDocument doc(file->code_page);
+  doc.encoding_ = file->encoding;
+  doc.lines_ = SplitProfileLines(file->text);
+  return doc;
 }
 
 std::optional<IniDocument> IniDocument::Load(const std::string& path, CodePage ansi) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) return std::nullopt;
-  return IniDocument(bytes, ansi);
+  return Parse(bytes, ansi);
+}
+
+std::optional<IniDocument> IniDocument::LoadForChange(const std::string& path, CodePage ansi,
+                                                      std::string* error) {
+  std::string bytes;
+  std::optional<IniDocument> doc;
+  if (ReadWholeFile(path, bytes)) {
+    doc = Parse(bytes, ansi);
+  } else if (!PathExists(path)) {
+    doc = IniDocument(ansi);
+  }
+  if (!doc && error != nullptr) *error = "cannot read the existing file";
+  return doc;
 }
 
 std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view ansi_section) const {
@@ -157,14 +183,28 @@ void IniDocument::DeleteSection(std::string_view section) {
   }
 }
 
+void IniDocument::AppendSection(std::string_view section,
+                                const std::vector<std::pair<std::string, std::string>>& keys) {
+  lines_.push_back("[" + Utf8ToAnsi(TrimBlanks(section), cp_) + "]");
+  for (const auto& [key, value] : keys) {
+    lines_.push_back(Utf8ToAnsi(TrimBlanks(key), cp_) + "=" +
+                     Utf8ToAnsi(NameToUtf8(value, cp_), cp_));
+  }
+}
+
 std::string IniDocument::Serialize() const {
   std::string out;
-  if (bom_) out.append(kBom);
   for (const std::string& line : lines_) {
     out.append(line);
     out.append("\r\n");
   }
-  return out;
+  return EncodeFileText(out, encoding_);
+}
+
+bool IniDocument::Save(const std::string& path, std::string* error) const {
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeDirectories(path.substr(0, slash));
+  return WriteFileAtomically(path, Serialize(), error);
 }
 
 size_t PathBufferSize(size_t requested) {
@@ -190,17 +230,10 @@ namespace {
 
 template <class Change>
 bool RewriteProfile(const std::string& path, CodePage ansi, std::string* error, Change change) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes) && PathExists(path)) {
-    // Never replace a file that exists but cannot be read: its keys would be lost.
-    if (error != nullptr) *error = "cannot read the existing file";
-    return false;
-  }
-  IniDocument doc(bytes, ansi);
-  change(doc);
-  size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) MakeDirectories(path.substr(0, slash));
-  return WriteFileAtomically(path, doc.Serialize(), error);
+  std::optional<IniDocument> doc = IniDocument::LoadForChange(path, ansi, error);
+  if (!doc) return false;
+  change(*doc);
+  return doc->Save(path, error);
 }
 
 }  // namespace

@@ -6,25 +6,37 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
 
 namespace tv {
 
-/// The lines of one INI file, kept as the file's own bytes so that lines the
-/// program does not change are written back exactly. Section and key names
-/// match without regard to ASCII letter case. A section runs to the next line
-/// whose first non-blank character is "[". Names and values given and
-/// returned are UTF-8; the file holds them in its code page (the ANSI code
-/// page, or UTF-8 when the file starts with a byte-order mark).
+/// The lines of one INI file, kept as the file's own text so that lines the
+/// program does not change are written back exactly. LF, CR LF and a lone
+/// CR each end a line. Section and key names match without regard to ASCII
+/// letter case. A section runs to the next line whose first non-blank
+/// character is "[". A value ends at its first NUL byte. Names and values
+/// given and returned are UTF-8; the file holds them in its encoding (the
+/// ANSI code page, or UTF-8 or UTF-16 after a byte-order mark), and is
+/// written back in it.
 class IniDocument {
  public:
-  IniDocument() = default;
-  IniDocument(std::string_view bytes, CodePage ansi);
+  /// An empty document, written in the ANSI code page.
+  explicit IniDocument(CodePage ansi = CodePage::Gbk) : cp_(ansi) {}
 
+  /// A document from a file's bytes; nullopt when they cannot be read as
+  /// text without loss (see DecodeFileText).
+  static std::optional<IniDocument> Parse(std::string_view bytes, CodePage ansi);
   /// Loads a file; a missing or unreadable file gives nullopt.
   static std::optional<IniDocument> Load(const std::string& path, CodePage ansi);
+  /// Loads a file that is about to be changed: a missing file gives an empty
+  /// document. A file that exists but cannot be read whole, or not as text,
+  /// gives nullopt and "cannot read the existing file" in `error`: replacing
+  /// it would lose what it holds.
+  static std::optional<IniDocument> LoadForChange(const std::string& path, CodePage ansi,
+                                                  std::string* error);
 
   /// The value of `key` in the first section named `section`, blanks around
   /// it removed and one pair of enclosing quotes dropped.
@@ -34,6 +46,10 @@ class IniDocument {
   void Set(std::string_view section, std::string_view key, std::string_view value);
   /// Removes every section named `section` with all its lines.
   void DeleteSection(std::string_view section);
+  /// Adds the section with its keys, in order, at the end of the file, as
+  /// setting each key of a new section would.
+  void AppendSection(std::string_view section,
+                     const std::vector<std::pair<std::string, std::string>>& keys);
 
   /// Calls `visit(name, value)` for every key of the first section named
   /// `section`, in file order, with name and value as the file holds them (in
@@ -44,8 +60,11 @@ class IniDocument {
   /// True when two names in the file's code page are the same name.
   bool SameName(std::string_view a, std::string_view b) const;
 
-  /// The file's bytes: every line ends in CR LF.
+  /// The file's bytes in its encoding: every line ends in CR LF.
   std::string Serialize() const;
+  /// Replaces the file at `path` with Serialize() atomically, creating its
+  /// folder when missing; false with the reason in `error`.
+  bool Save(const std::string& path, std::string* error) const;
 
   const std::vector<std::string>& lines() const { return lines_; }
   CodePage code_page() const { return cp_; }
@@ -61,7 +80,7 @@ class IniDocument {
 
   std::vector<std::string> lines_;
   CodePage cp_ = CodePage::Gbk;
-  bool bom_ = false;
+  TextEncoding encoding_ = TextEncoding::Ansi;
 };
 
 /// Splits text into lines the way a text-mode reader does: LF and CR LF end a

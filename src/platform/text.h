@@ -13,6 +13,11 @@ inline std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+/// The text before the first NUL byte: a value read from a file ends there.
+inline std::string_view UpToNul(std::string_view s) {
+  return s.substr(0, s.find('\0'));
+}
+
 /// Removes spaces, and only spaces, at both ends.
 inline std::string_view TrimSpaces(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);

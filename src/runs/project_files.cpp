@@ -13,26 +13,21 @@ namespace tv {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
 // Member texts are UTF-8 once read, so extensions are taken as UTF-8.
 std::string Ext(std::string_view text) {
   return GetFileExtension(text, CodePage::Utf8);
 }
 
 // The lines of a project or source file as UTF-8 text: the file is in the
-// ANSI code page unless it starts with the UTF-8 byte-order mark. Converting
-// the whole text first means a "\" that is the second byte of a double-byte
-// character is never taken for a separator.
+// ANSI code page unless it starts with a byte-order mark (UTF-8 or UTF-16).
+// Converting the whole text first means a "\" that is the second byte of a
+// double-byte character is never taken for a separator.
 bool ReadTextLines(const std::string& path, CodePage cp, std::vector<std::string>& lines) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) return false;
-  std::string_view text = bytes;
-  if (text.substr(0, kBom.size()) == kBom) {
-    text.remove_prefix(kBom.size());
-    cp = CodePage::Utf8;
-  }
-  lines = SplitTextLines(AnsiToUtf8(text, cp));
+  const std::optional<FileText> file = DecodeFileText(bytes, cp);
+  if (!file) return false;
+  lines = SplitTextLines(AnsiToUtf8(file->text, file->code_page));
   return true;
 }
 

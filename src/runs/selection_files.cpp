@@ -4,8 +4,6 @@
 #include <climits>
 #include <utility>
 
-#include "platform/atomic_file.h"
-#include "platform/file_reader.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "runs/directory_walker.h"
@@ -162,28 +160,21 @@ bool WriteFolderList(const std::string& settings_path, const std::vector<std::st
       return false;
     }
   }
-  std::string bytes;
-  if (!ReadWholeFile(settings_path, bytes) && PathExists(settings_path)) {
-    // Never replace a file that exists but cannot be read: its keys would be lost.
-    if (error != nullptr) *error = "cannot read the existing file";
-    return false;
-  }
-  IniDocument doc(bytes, cp);
-  doc.DeleteSection(kSectionSelectedFolder);
+  // Never replace a file that exists but cannot be read: its keys would be lost.
+  std::optional<IniDocument> doc = IniDocument::LoadForChange(settings_path, cp, error);
+  if (!doc) return false;
+  doc->DeleteSection(kSectionSelectedFolder);
   // The section goes to the end of the file, its keys in order, as writing
   // the keys one by one would leave it; built in one piece so that a long
   // list costs one pass and one replacement of the file.
-  const CodePage file_cp = doc.code_page();
-  std::string out = doc.Serialize();
-  out.append("[").append(Utf8ToAnsi(kSectionSelectedFolder, file_cp)).append("]\r\n");
-  out.append(kKeyTotalFolderNum).append("=").append(std::to_string(folders.size())).append("\r\n");
+  std::vector<std::pair<std::string, std::string>> keys;
+  keys.reserve(folders.size() + 1);
+  keys.emplace_back(kKeyTotalFolderNum, std::to_string(folders.size()));
   for (size_t k = 0; k < folders.size(); ++k) {
-    out.append(kKeyFolderPrefix).append(std::to_string(k + 1)).append("=");
-    out.append(Utf8ToAnsi(NameToUtf8(folders[k], file_cp), file_cp)).append("\r\n");
+    keys.emplace_back(std::string(kKeyFolderPrefix) + std::to_string(k + 1), folders[k]);
   }
-  size_t slash = settings_path.rfind('/');
-  if (slash != std::string::npos && slash > 0) MakeDirectories(settings_path.substr(0, slash));
-  return WriteFileAtomically(settings_path, out, error);
+  doc->AppendSection(kSectionSelectedFolder, keys);
+  return doc->Save(settings_path, error);
 }
 
 }  // namespace tv

@@ -36,7 +36,7 @@ std::string SettingsPathFor(const std::string& program_dir, const std::string& c
 }
 
 std::string DefaultSettingsText(CodePage cp) {
-  IniDocument doc({}, cp);
+  IniDocument doc(cp);
   for (int i = 0; i < 4; ++i) doc.Set(kUserTypeSections[i].section, kKeyType, "");
   doc.Set(kSectionPercent, kKeyFlag, "0");
   doc.Set(kUserTypeSections[4].section, kKeyType, "");
@@ -64,11 +64,10 @@ bool SetupIniReader::Open(CodePage cp) {
 
 bool SetupIniReader::OpenPath(const std::string& path, CodePage cp) {
   Close();
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  IniDocument doc(bytes, cp);  // takes care of a byte-order mark
-  cp_ = doc.code_page();
-  lines_ = doc.lines();
+  std::optional<IniDocument> doc = IniDocument::Load(path, cp);  // any encoding
+  if (!doc) return false;
+  cp_ = doc->code_page();
+  lines_ = doc->lines();
   open_ = true;
   return true;
 }
@@ -91,7 +90,7 @@ bool SetupIniReader::GetValue(std::string_view section, std::string_view key,
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     if (TrimBlanks(std::string_view(line).substr(0, eq)) != key) continue;
-    value = AnsiToUtf8(TrimSpaces(std::string_view(line).substr(eq + 1)), cp_);
+    value = AnsiToUtf8(TrimSpaces(UpToNul(std::string_view(line).substr(eq + 1))), cp_);
     return true;
   }
   return false;

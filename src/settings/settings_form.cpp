@@ -1,7 +1,5 @@
 #include "settings/settings_form.h"
 
-#include "platform/atomic_file.h"
-#include "platform/file_reader.h"
 #include "platform/ini.h"
 
 namespace tv {
@@ -31,25 +29,18 @@ bool SaveSettingsForm(const std::string& path, const SettingsForm& form, CodePag
       return false;
     }
   }
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes) && PathExists(path)) {
-    // The keys a file holds besides the form's would be lost.
-    error = path + ": cannot read the existing file";
-    return false;
+  // A file that cannot be read would lose the keys it holds besides the form's.
+  std::optional<IniDocument> doc = IniDocument::LoadForChange(path, cp, &error);
+  if (doc) {
+    for (size_t i = 0; i < kSettingsFieldCount; ++i) {
+      const SettingsField& field = kSettingsFields[i];
+      doc->Set(field.section, field.key,
+               field.is_list ? form.values[i] : std::string(form.Flag(i) ? "1" : "0"));
+    }
+    if (doc->Save(path, &error)) return true;
   }
-  IniDocument doc(bytes, cp);
-  for (size_t i = 0; i < kSettingsFieldCount; ++i) {
-    const SettingsField& field = kSettingsFields[i];
-    doc.Set(field.section, field.key,
-            field.is_list ? form.values[i] : std::string(form.Flag(i) ? "1" : "0"));
-  }
-  const size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) MakeDirectories(path.substr(0, slash));
-  if (!WriteFileAtomically(path, doc.Serialize(), &error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  error = path + ": " + error;
+  return false;
 }
 
 }  // namespace tv

@@ -41,7 +41,8 @@ TEST(IniProfile, ReadsWritesAndDeletesKeysLeavingOtherLinesAlone) {
     const std::string path = dir / "sub/deeper/a.ini";
     test::LayTableFile(path, c.in.at(2));
     if (op == "lines") {
-      for (const std::string& line : SplitTextLines(c.in[2])) seen += "<" + line + ">";
+      const IniDocument doc = IniDocument::Parse(c.in[2], cp).value();
+      for (const std::string& line : doc.lines()) seen += "<" + line + ">";
     } else if (op == "path-buffer") {
       seen = std::to_string(PathBufferSize(std::stoul(c.in[2])));
     } else if (op == "read") {
