@@ -74,7 +74,9 @@ class ProgressLine {
       const uint64_t total = state_.files_total.load();
       const uint64_t done = state_.files_done.load();
       if (total == 0) {
-        std::fprintf(err_, "\r\033[KGathering files...");
+        // A long walk shows that it goes on.
+        std::fprintf(err_, "\r\033[KGathering files... %llu found",
+                     static_cast<unsigned long long>(state_.files_found.load()));
       } else {
         std::fprintf(err_, "\r\033[KCounting: %llu of %llu files (%llu%%)",
                      static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),

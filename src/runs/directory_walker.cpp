@@ -32,13 +32,12 @@ struct Level {
   std::vector<Entry> entries;
   size_t next = 0;
   bool descend = true;
-  dev_t dev = 0;
-  ino_t ino = 0;
 };
 
-// Opens `path` as a folder and lists it unless it is one of the folders
-// already on the stack. False when nothing is to be walked.
-bool Enter(const std::string& path, std::vector<Level>& stack, const GatherContext& ctx) {
+// Opens `path` as a folder and lists it unless it was walked already.
+// False when nothing is to be walked.
+bool Enter(const std::string& path, std::vector<Level>& stack, WalkMemory& memory,
+           const GatherContext& ctx) {
   // O_NONBLOCK and O_DIRECTORY: anything that is not a folder is refused
   // without waiting for it.
   int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -48,11 +47,9 @@ bool Enter(const std::string& path, std::vector<Level>& stack, const GatherConte
     ::close(fd);
     return false;
   }
-  for (const Level& up : stack) {
-    if (up.dev == st.st_dev && up.ino == st.st_ino) {
-      ::close(fd);
-      return false;
-    }
+  if (!memory.walked.emplace(st.st_dev, st.st_ino).second) {
+    ::close(fd);
+    return false;
   }
   DIR* d = ::fdopendir(fd);
   if (d == nullptr) {
@@ -60,8 +57,6 @@ bool Enter(const std::string& path, std::vector<Level>& stack, const GatherConte
     return false;
   }
   Level level;
-  level.dev = st.st_dev;
-  level.ino = st.st_ino;
   level.prefix = path;
   if (level.prefix.back() != '/') level.prefix.push_back('/');
   while (const struct dirent* e = ::readdir(d)) {
@@ -72,15 +67,30 @@ bool Enter(const std::string& path, std::vector<Level>& stack, const GatherConte
   ::closedir(d);
   std::sort(level.entries.begin(), level.entries.end(),
             [](const Entry& a, const Entry& b) { return WalkOrderLess(a.name, b.name); });
-  // "1" keeps the walk inside this folder; read anew for every folder, so a
-  // change made while a walk runs applies from the next folder on.
-  level.descend = !IsFlagOn(ReadProfileString(ctx.settings_path, kSectionOther,
-                                              kKeyIncludeDirectory, "", 256, ctx.code_page));
+  // Looked at for every folder, so a change made while a walk runs applies
+  // from the next folder on.
+  level.descend = memory.option.Descend(ctx.settings_path, ctx.code_page);
   stack.push_back(std::move(level));
   return true;
 }
 
 }  // namespace
+
+bool SubfolderOption::Descend(const std::string& settings_path, CodePage cp) {
+  struct stat st;
+  std::optional<Stamp> now;
+  if (::stat(settings_path.c_str(), &st) == 0) {
+    now = Stamp{st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
+                st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  }
+  if (last_ && *last_ == now) return descend_;
+  last_ = now;
+  ++reads_;
+  // "1" keeps the walks inside the folders they are given.
+  descend_ =
+      !IsFlagOn(ReadProfileString(settings_path, kSectionOther, kKeyIncludeDirectory, "", 256, cp));
+  return descend_;
+}
 
 bool IsFolderEntry(int dir_fd, const struct dirent& e) {
   switch (e.d_type) {
@@ -111,7 +121,9 @@ void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& c
   // An explicit stack rather than recursion: a deep tree cannot exhaust the
   // worker's stack, and only one folder is open at a time.
   std::vector<Level> stack;
-  Enter(dir, stack, ctx);
+  WalkMemory own;
+  WalkMemory& memory = ctx.walks != nullptr ? *ctx.walks : own;
+  Enter(dir, stack, memory, ctx);
   // Entries are asked about by their path below `dir`.
   const IgnoreRules ignore(dir, ctx.honor_ignore_files && !stack.empty());
   const size_t below = stack.empty() ? 0 : stack.front().prefix.size();
@@ -128,7 +140,7 @@ void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& c
     const std::string_view relative = std::string_view(path).substr(below);
     if (entry.is_folder) {
       // may move `top`; not used after
-      if (top.descend && !ignore.Ignores(relative, true)) Enter(path, stack, ctx);
+      if (top.descend && !ignore.Ignores(relative, true)) Enter(path, stack, memory, ctx);
     } else if (list.IsCountable(path, ctx) && !ignore.Ignores(relative, false)) {
       list.Add(path);
     }

@@ -16,10 +16,12 @@ namespace tv {
 
 namespace {
 
-std::vector<std::string> Gather(const RunRequest& req, const GatherContext& ctx) {
-  RunList list;
+std::vector<std::string> Gather(const RunRequest& req, const GatherContext& ctx,
+                                std::atomic<uint64_t>& found) {
+  RunList list(&found);
   switch (req.type) {
     case SelectionType::FileList:
+      found = req.file_list.size();
       return req.file_list;
     case SelectionType::AllFiles:
       if (!req.path.empty()) {
@@ -70,6 +72,7 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
   st.totals = {};
   st.progress_lines = 0;
   st.files_done = 0;
+  st.files_found = 0;
   st.files_total = 0;
   st.read_failures.clear();
   view.ClearResults();
@@ -90,7 +93,9 @@ RunOutcome ExecuteRun(const RunRequest& req, RunFlags& flags, RunState& st, RunV
       req.respect_ignore || ReadHonorIgnoreFiles(req.settings_path, req.code_page);
   ctx.stop = &flags.stop_request;
   ctx.abort = &flags.abort;
-  st.run_list = Gather(req, ctx);
+  WalkMemory walked;  // no folder is walked twice in one run
+  ctx.walks = &walked;
+  st.run_list = Gather(req, ctx, st.files_found);
   if (aborted()) return abort_end();
   const size_t n = st.run_list.size();
   st.files_total = n;

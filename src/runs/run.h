@@ -109,6 +109,8 @@ struct RunState {
   std::atomic<uint64_t> progress_lines{0};
   /// Rows taken so far, for the command line's progress indicator.
   std::atomic<uint64_t> files_done{0};
+  /// Files found so far while gathering, for the progress shown then.
+  std::atomic<uint64_t> files_found{0};
   /// Files gathered so far (known once gathering ends).
   std::atomic<uint64_t> files_total{0};
   /// The files whose reading failed part way (path and errno), in row

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,8 @@ namespace tv {
 
 /// The process-wide stop request a run and its gathering poll.
 using StopFlag = std::atomic<int>;
+
+struct WalkMemory;
 
 /// What every gatherer shares: the settings path, the code page, the rules
 /// of the countable-file test (read once per gathering), the stop request
@@ -25,6 +28,9 @@ struct GatherContext {
   bool honor_ignore_files = false;
   const StopFlag* stop = nullptr;
   const StopFlag* abort = nullptr;
+  /// Shared by the folder walks of one run, so none walks a folder another
+  /// walked (see WalkDirectory); null: each walk keeps its own.
+  WalkMemory* walks = nullptr;
 
   bool StopRequested() const {
     return (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) ||
@@ -36,6 +42,11 @@ struct GatherContext {
 /// of their file names for the same-name rule.
 class RunList {
  public:
+  RunList() = default;
+  /// A list that also counts the paths appended into `found` as they come,
+  /// for the progress shown while gathering.
+  explicit RunList(std::atomic<uint64_t>* found) : found_(found) {}
+
   /// Whether `path` would be appended by AddIfCountable now.
   bool IsCountable(const std::string& path, const GatherContext& ctx) const {
     return IsCountableFile(path, ctx.rules, names_, ctx.code_page);
@@ -48,6 +59,7 @@ class RunList {
   void Add(const std::string& path) {
     paths_.push_back(path);
     names_.emplace(GetFileNamePart(path));
+    if (found_ != nullptr) found_->fetch_add(1, std::memory_order_relaxed);
   }
   void Clear() {
     paths_.clear();
@@ -66,6 +78,7 @@ class RunList {
  private:
   std::vector<std::string> paths_;
   GatheredNames names_;
+  std::atomic<uint64_t>* found_ = nullptr;
 };
 
 }  // namespace tv

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include "engine/file_types.h"
 #include "platform/atomic_file.h"
@@ -900,6 +901,7 @@ void MainWindow::OnStartButtonFace(StartButtonFace face) {
     unsetCursor();
     edit_->setCursor(Qt::IBeamCursor);
     progress_timer_->stop();
+    if (std::exchange(showing_found_, false)) fields_[1008]->clear();
     FlushHandOver();
   }
 }
@@ -922,6 +924,7 @@ void MainWindow::OnNotice(const QString& text) {
 
 void MainWindow::OnProgressRange(uint64_t maximum, bool stepping) {
   CheckThread();
+  if (std::exchange(showing_found_, false)) fields_[1008]->clear();
   progress_maximum_ = maximum;
   progress_stepping_ = stepping;
   bar_->setValue(0);
@@ -952,6 +955,12 @@ int MainWindow::BarValue() const {
 }
 
 void MainWindow::UpdateProgressBar() {
+  // While the files are gathered the lines field counts those found so far,
+  // so a long walk is seen to go on; the run's next word clears it.
+  if (flags_.counting != 0 && state_.files_total == 0) {
+    fields_[1008]->setText(QStringLiteral("已找到 %1 个文件").arg(state_.files_found.load()));
+    showing_found_ = true;
+  }
   if (progress_stepping_) SetBarFromLines(state_.progress_lines.load(std::memory_order_relaxed));
 }
 

@@ -191,6 +191,7 @@ class MainWindow : public QMainWindow {
   uint64_t progress_maximum_ = 0;
   bool progress_stepping_ = false;
   QTimer* progress_timer_ = nullptr;
+  bool showing_found_ = false;  // field 1008 counts the files found while gathering
   int off_thread_calls_ = 0;
   std::function<void(size_t)> run_gate_;
   bool waiting_cursor_ = false;

@@ -106,6 +106,8 @@ TEST_P(FixtureTest, GathersTheExpectedPathsInOrder) {
   stop_ = std::filesystem::exists(dir + "/stop");
   const std::string copy = dir + "/" + input.filename().string();
   if (std::filesystem::is_regular_file(copy)) WriteFile(copy, InFolder(dir, ReadFile(copy)));
+  WalkMemory walks;  // shared by the walks of the case, as by those of a run
+  ctx_.walks = &walks;
   RunList list;
   if (GetParam().starts_with(kData + "project/")) {
     AddProjectMembers(copy, list, CodePage::Gbk);
@@ -225,6 +227,39 @@ TEST_F(GatherTest, HonouredIgnoreFilesKeepWhatGitLists) {
   ::unsetenv("XDG_CONFIG_HOME");
 }
 
+// The sub-folder option is read once for a walk of many folders, and again
+// whenever the file has changed in any way, so a change applies from the
+// next folder on.
+TEST_F(GatherTest, SubfolderOptionIsReadAgainOnlyWhenTheSettingsChange) {
+  std::string layout;
+  for (int n = 0; n < 100; ++n) layout += "d" + std::to_string(n) + "/sub/f.c ";
+  Make(layout, tree_.Path());
+  WalkMemory memory;
+  ctx_.walks = &memory;
+  RunList list;
+  WalkDirectory(tree_.Path(), list, ctx_);
+  EXPECT_EQ(list.size(), 100u);
+  EXPECT_EQ(memory.option.reads(), 1u);
+  const std::string& ini = ctx_.settings_path;
+  const struct {
+    const char* change;  // "" none, "=V" the value V written, "tN" modified at 1 s + N ns
+    bool descend;
+    size_t reads;
+  } steps[] = {{"=1", false, 2}, {"", false, 2},      {"=00", true, 3}, {"t1", true, 4},
+               {"t2", true, 5},  {"remove", true, 6}, {"", true, 6}};
+  for (const auto& [change, descend, reads] : steps) {
+    const std::string_view c = change;
+    if (c.starts_with('=')) WriteFile(ini, "[OTHER]\nIncludeDirectory=" + std::string(c.substr(1)));
+    if (c.starts_with('t')) {
+      const struct timespec times[2] = {{1, 0}, {1, c[1] - '0'}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, ini.c_str(), times, 0), 0);
+    }
+    if (c == "remove") std::filesystem::remove(ini);
+    EXPECT_EQ(memory.option.Descend(ini, CodePage::Gbk), descend) << change;
+    EXPECT_EQ(memory.option.reads(), reads) << change;
+  }
+}
+
 TEST(ParseCountTest, FollowsCDecimalConversion) {
   const std::pair<const char*, long long> cases[] = {
       {"12", 12}, {"\r \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
@@ -279,10 +314,6 @@ TEST_F(GatherTest, FolderListFileThatCannotBeKeptIsNeverReplaced) {
   EXPECT_FALSE(WriteFolderList(ctx_.settings_path, {"/a", "/b\nc"}, CodePage::Gbk, &error));
   EXPECT_EQ(error, "a folder name holds a line break");
   EXPECT_EQ(ReadFile(ctx_.settings_path), before);
-  ASSERT_EQ(::mkfifo((tree_ / "pipe.ini").c_str(), 0600), 0);
-  EXPECT_FALSE(WriteFolderList(tree_ / "pipe.ini", {"/a"}, CodePage::Gbk));
-  EXPECT_FALSE(WriteFolderList(tree_ / "pipe.ini", {"/a"}, CodePage::Gbk, &error));
-  EXPECT_EQ(error, "cannot read the existing file");
 }
 
 std::vector<std::string> Members(const std::string& project) {

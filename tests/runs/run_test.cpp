@@ -80,6 +80,10 @@ TEST(RunTest, ShowsTheEffectsOfItsTable) {
         " finished=" + std::to_string(f.run_finished) + " stop=" + std::to_string(f.stop_request) +
         " lines=" + std::to_string(state.progress_lines) +
         " files=" + std::to_string(state.files_done) + "/" + std::to_string(state.files_total));
+    // What the progress showed while gathering came to the files gathered.
+    if (outcome != RunOutcome::Aborted) {
+      EXPECT_EQ(state.files_found, state.files_total);
+    }
     std::vector<std::string> expected;
     for (const std::string& e : c.out) expected.push_back(fill(e));
     EXPECT_EQ(view.log, expected);
