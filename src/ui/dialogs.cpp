@@ -1,15 +1,20 @@
 #include "ui/dialogs.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QTimer>
 #include <QTreeView>
 
 #include "runs/path_resolver.h"
 #include "ui/controls/folder_chooser.h"
 #include "ui/folder_tree_dialog.h"
+#include "ui/printing.h"
 
 namespace tv {
 
@@ -67,6 +72,25 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
 
 bool QtDialogs::Print(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
+  // The dialog's own check of a PDF file opens it for appending, which waits
+  // for ever on a FIFO and turns a dangling link into an empty file. Ours
+  // runs first, when OK is clicked: it refuses what no print may write, and
+  // puts the file a link leads to in the link's place.
+  auto* buttons = dialog.findChild<QDialogButtonBox*>();
+  auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+  if (buttons != nullptr && file != nullptr) {
+    QObject::connect(
+        buttons, &QDialogButtonBox::clicked, &dialog, [&, buttons, file](QAbstractButton* b) {
+          if (buttons->buttonRole(b) != QDialogButtonBox::AcceptRole || !file->isEnabled()) return;
+          QString name = file->text();
+          const QString refusal = CheckPdfTarget(name);
+          file->setText(name);
+          if (refusal.isEmpty()) return;
+          buttons->blockSignals(true);  // the click is not taken: the dialog stays
+          Message(&dialog, MessageIcon::Stop, QStringLiteral("错误"), refusal);
+          QTimer::singleShot(0, buttons, [buttons] { buttons->blockSignals(false); });
+        });
+  }
   return dialog.exec() == QDialog::Accepted;
 }
 

@@ -1,11 +1,15 @@
 #include "ui/printing.h"
 
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <cmath>
+
+#include "platform/atomic_file.h"
+#include "reports/text_reports.h"
 
 namespace tv {
 namespace {
@@ -84,7 +88,21 @@ void DropServerPageChoice(QPrinter& printer) {
   engine->setProperty(kServerJobOptions, options);
 }
 
+constexpr char kCannotStartText[] = "无法开始打印！\n";
+
 }  // namespace
+
+QString CheckPdfTarget(QString& file) {
+  const std::string target = FollowLinks(QFile::encodeName(file).toStdString());
+  // Opening a FIFO for writing would wait for a reader, and so would the window.
+  const ReportResult refused = CheckReportTarget(target);
+  if (!refused.ok) {
+    return QString::fromUtf8(kCannotStartText) + QStringLiteral("文件：") + file +
+           QLatin1Char('\n') + Q(refused.reason);
+  }
+  file = QFile::decodeName(QByteArray::fromStdString(target));
+  return {};
+}
 
 bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, CodePage cp,
                   const QString& title) {
@@ -92,6 +110,15 @@ bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, Co
   printer.setCopyCount(1);
   printer.setFromTo(1, 1);
   if (!dialogs.Print(parent, printer)) return false;
+  if (printer.outputFormat() == QPrinter::PdfFormat) {
+    QString file = printer.outputFileName();
+    const QString refusal = CheckPdfTarget(file);
+    if (!refusal.isEmpty()) {
+      dialogs.Message(parent, MessageIcon::Stop, QStringLiteral("错误"), refusal);
+      return false;
+    }
+    printer.setOutputFileName(file);
+  }
   // The whole table is printed, whatever range the dialog was given: drawing
   // never skips a page, and the page list and odd/even set that the dialog
   // hands to the print server as job options are taken out again.
@@ -107,7 +134,7 @@ bool PrintResults(QWidget* parent, Dialogs& dialogs, const PrintTable& table, Co
       return false;
     case PrintOutcome::NotStarted:
       dialogs.Message(parent, MessageIcon::Stop, QStringLiteral("错误"),
-                      QStringLiteral("无法开始打印！\n") + DeviceLine(printer));
+                      QString::fromUtf8(kCannotStartText) + DeviceLine(printer));
       return false;
     case PrintOutcome::Failed:
       dialogs.Message(parent, MessageIcon::Stop, QStringLiteral("错误"),

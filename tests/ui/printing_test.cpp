@@ -1,12 +1,23 @@
 // Printing from the window to a PDF file after a real count, read back with
 // pdftotext and pdfinfo (poppler-utils); the checks of the text are in
 // tests/data/ui/printed_pdf.tsv.
+#include "ui/printing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
 
 #include "support/scripted_dialogs.h"
@@ -65,6 +76,48 @@ class PrintingTest : public QObject {
       const QRegularExpression pattern(c[1], QRegularExpression::MultilineOption);
       QVERIFY2(text.count(pattern) == c[2].toInt(), qPrintable(c.join(' ')));
     }
+  }
+
+  // The real print dialog checks a PDF file before its own check opens it:
+  // a FIFO (with a reader, so that nothing can hang) is refused and the
+  // dialog stays; a dangling link stays, and the print goes where it leads.
+  void printDialogChecksThePdfFileFirst() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.pdf"), link = dir.filePath("link.pdf");
+    const QString target = dir.filePath("target.pdf");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0 && QFile::link(target, link));
+    for (const QString& file : {fifo, link}) {
+      QPrinter printer;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(file);
+      QStringList seen;  // what was shown and done: OK is clicked once, then Cancel
+      QTimer answer;
+      connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+          seen << box->text();
+          box->accept();
+        } else if (auto* print = qobject_cast<QPrintDialog*>(modal)) {
+          seen << (seen.isEmpty() ? "OK" : "Cancel");
+          // Queued, so that a message the click shows is answered here too.
+          auto* ok = print->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+          QMetaObject::invokeMethod(seen.size() == 1 ? static_cast<QWidget*>(ok) : print,
+                                    seen.size() == 1 ? "click" : "reject", Qt::QueuedConnection);
+        }
+      });
+      answer.start(50);
+      tv::QtDialogs dialogs;
+      QCOMPARE(dialogs.Print(nullptr, printer), file == link);
+      QCOMPARE(printer.outputFileName(), file == link ? target : fifo);
+      QCOMPARE(seen.join('|'),
+               file == link ? QStringLiteral("OK")
+                            : QStringLiteral("OK|无法开始打印！\n文件：") + fifo +
+                                  QStringLiteral("\ncannot replace: not a regular file|Cancel"));
+    }
+    QVERIFY(QFileInfo(link).isSymLink());
+    ::close(reader);
   }
 };
 
