@@ -166,8 +166,10 @@ void SettingsDialog::Save() {
     dialogs_.Message(this, MessageIcon::Information, QString::fromUtf8(kCaption),
                      QStringLiteral("参数设置保存成功！"));
   } else {
-    dialogs_.Message(this, MessageIcon::Stop, QString::fromUtf8(kCaption),
-                     QStringLiteral("参数设置保存失败！"));
+    // The reason on a second line, as a failed save of the results has it.
+    dialogs_.Message(
+        this, MessageIcon::Stop, QString::fromUtf8(kCaption),
+        QStringLiteral("参数设置保存失败！\n") + Q(NameToUtf8(error, places_.code_page)));
   }
   if (!entries.failures.empty()) {
     QStringList lines;

@@ -76,7 +76,9 @@ class SettingsDialogTest : public QObject {
       Child(dialog, button)->click();
       QCOMPARE(state(), before);
       QCOMPARE(dialog->isVisible(), *button != '2');
-      QCOMPARE(dialogs_.Last(), *button == '2' ? QString() : u"保存设置: 参数设置保存失败！"_s);
+      QCOMPARE(dialogs_.Last(), *button == '2' ? QString()
+                                               : u"保存设置: 参数设置保存失败！\n"_s + ini +
+                                                     u": cannot create: Not a directory"_s);
       if (!dialogs_.calls.empty()) QCOMPARE(dialogs_.calls.back().icon, tv::MessageIcon::Stop);
       dialog->reject();
     }
