@@ -78,6 +78,7 @@ seed_corpus() {  # seed_corpus TARGET DIR
       seed "$dir" vcproj '\x81\xef\xbb\xbf<Files>\r\n\t\t\tRelativePath=".\\unit1.CPP">\r\n\t\tRelativePath=".\\src\\MAIN.cpp"\r\nRelativePath="\xe6\x96\x87.h">\r\nRelativePath=\r\nRelativePath="x.h"\n'
       seed "$dir" bpr '\2<PROJECT>\r\n<MAINSOURCE value="App.res"/>\r\n<MAINSOURCE value="main.cpp"/>\r\n\0#include <vcl.h>\r\nUSEFORM("Unit1.cpp", Form1);\r\n\tUSEUNIT("src\\MAIN.cpp");\r\nUSEUNIT(none);\r\nUSEFORM("a"b".cpp");\r\n'
       seed "$dir" bpr-sub '\2<MAINSOURCE value="Sub\\main.CPP"/>\n'
+      seed "$dir" bpr-quote-outside-mainsource 'A"main.cpp"\n<MAINSOURCE"MAIN.cpp"'
       seed "$dir" vbp '\x83Type=Exe\r\nForm=Form1.frm\r\nModule=Module1; module1.BAS\r\nClass=C; Sub\\..\\class1.cls \r\nUserControl=ctl1.ctl\r\nForm=Form1.txt\r\nModule=NoSemicolon.bas\r\n'
       seed "$dir" vbg '\4VBGROUP 5.0\r\nStartupProject=a.vbp\r\nProject=SUB\\b.VBP\r\nProject=missing.vbp\r\n\0Form=Form1.frm\r\nModule=M; mod.bas\r\n'
       seed "$dir" dpr '\5program P;\r\nuses\r\n  Unit1 in \x27Unit1.pas\x27 {Form1},\r\n  U2 in \x27 src\\u2.PAS \x27;\r\n// unit3.pas\r\n{$R *.res}\r\n'

@@ -35,10 +35,6 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
 // A statement in one spelling the parser reads: every name in brackets,
 // texts quoted with single quotes doubled, numbers as they were written.
 std::string Print(const tv::SqlStatement& statement) {

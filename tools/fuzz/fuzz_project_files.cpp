@@ -112,13 +112,10 @@ struct InputText {
 };
 
 InputText ReadText(std::string_view bytes, tv::CodePage cp) {
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (bytes.starts_with(kBom)) {
-    bytes.remove_prefix(kBom.size());
-    cp = tv::CodePage::Utf8;
-  }
-  const std::string text = tv::AnsiToUtf8(bytes, cp);
   InputText in;
+  const std::optional<tv::FileText> file = tv::DecodeFileText(bytes, cp);
+  if (!file) return in;  // broken UTF-16 is no text
+  const std::string text = tv::AnsiToUtf8(file->text, file->code_page);
   size_t start = 0;
   while (start < text.size()) {
     size_t nl = text.find('\n', start);
@@ -209,10 +206,28 @@ bool VcprojField(std::string_view line, size_t i, size_t j) {
   return i >= 14 && line.substr(i - 14, 13) == "RelativePath=" &&
          ((j < line.size() && line[j] == '"') || j + 2 == line.size());
 }
-// Between double quotes; empty when the line holds fewer than two.
-bool QuotedField(std::string_view line, size_t i, size_t j) {
-  if (i > 0 && line[i - 1] == '"' && j < line.size() && line[j] == '"') return true;
-  return i == j && std::count(line.begin(), line.end(), '"') < 2;
+// Between the first and the last double quote of a line that begins, after
+// blanks and then tabs, with one of `keys`; empty when the line holds fewer
+// than two quotes.
+bool OuterQuotedField(std::string_view line, size_t i, size_t j,
+                      std::initializer_list<std::string_view> keys) {
+  std::string_view lead = line;
+  while (lead.starts_with(' ')) lead.remove_prefix(1);
+  while (lead.starts_with('\t')) lead.remove_prefix(1);
+  if (std::none_of(keys.begin(), keys.end(),
+                   [&](std::string_view k) { return lead.starts_with(k); })) {
+    return false;
+  }
+  const size_t first = line.find('"'), last = line.rfind('"');
+  if (first == std::string_view::npos || first == last) return i == j;
+  return i == first + 1 && j == last;
+}
+// The main source of a .bpr, and the units its main source names.
+bool MainSourceField(std::string_view line, size_t i, size_t j) {
+  return OuterQuotedField(line, i, j, {"<MAINSOURCE"});
+}
+bool UnitField(std::string_view line, size_t i, size_t j) {
+  return OuterQuotedField(line, i, j, {"USEFORM(", "USEUNIT("});
 }
 // After "=" or ";" (blanks between), to the end of the line.
 bool VbpField(std::string_view line, size_t i, size_t j) {
@@ -283,7 +298,7 @@ void CheckBprMembers(const std::vector<std::string>& members, const InputText& p
   std::vector<std::string> texts;  // the texts the last source or unit may stand for
   const std::string_view main_rel = RelativeTo(base, members[0]);
   TV_FUZZ_CHECK(ExtensionIn(main_rel, {"cpp"}));
-  TV_FUZZ_CHECK(FindMemberLine(project, 0, base, main_rel, &QuotedField, &texts));
+  TV_FUZZ_CHECK(FindMemberLine(project, 0, base, main_rel, &MainSourceField, &texts));
 
   const std::optional<std::string> main_bytes = ReadRegularFile(members[0]);
   const InputText source = main_bytes ? ReadText(*main_bytes, cp) : InputText();
@@ -308,7 +323,7 @@ void CheckBprMembers(const std::vector<std::string>& members, const InputText& p
     TV_FUZZ_CHECK(is_header || !header_due);
     texts.clear();
     if (is_header) continue;
-    const auto line = FindMemberLine(source, next, base, rel, &QuotedField, &texts);
+    const auto line = FindMemberLine(source, next, base, rel, &UnitField, &texts);
     TV_FUZZ_CHECK(line.has_value());
     next = *line + 1;
   }
