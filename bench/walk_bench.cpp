@@ -11,10 +11,14 @@
 // files, 1 honouring them in the usual repository (every file git does not
 // ignore is in its index), 2 honouring them with nothing tracked yet (every
 // entry is asked about).
+//
+// BM_WalkRepository/MODE: the work tree named by TV_BENCH_REPOSITORY (a
+// real repository of the user's), MODE 0 without ignore files, 1 with.
 #include <benchmark/benchmark.h>
 #include <git2.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -76,16 +80,11 @@ const std::string& Tree(bool dense, bool tracked) {
   return root;
 }
 
-void BM_Walk(benchmark::State& state) {
-  const bool dense = state.range(0) == 1;
-  const std::string& root = Tree(dense, state.range(1) != 2);
-  if (root.empty()) {
-    state.SkipWithError("cannot make the tree");
-    return;
-  }
+// Walks `root` `state.iterations()` times, honouring ignore files or not.
+void WalkRepeatedly(benchmark::State& state, const std::string& root, bool honour) {
   tv::GatherContext ctx;
   ctx.settings_path = root + "/no-Setup.ini";
-  ctx.honor_ignore_files = state.range(1) != 0;
+  ctx.honor_ignore_files = honour;
   size_t files = 0;
   for (auto _ : state) {
     tv::RunList list;
@@ -94,6 +93,25 @@ void BM_Walk(benchmark::State& state) {
   }
   state.counters["files"] = static_cast<double>(files);
 }
+
+void BM_Walk(benchmark::State& state) {
+  const std::string& root = Tree(state.range(0) == 1, state.range(1) != 2);
+  if (root.empty()) {
+    state.SkipWithError("cannot make the tree");
+    return;
+  }
+  WalkRepeatedly(state, root, state.range(1) != 0);
+}
 BENCHMARK(BM_Walk)->ArgsProduct({{0, 1}, {0, 1}})->Args({1, 2})->Unit(benchmark::kMillisecond);
+
+void BM_WalkRepository(benchmark::State& state) {
+  const char* root = std::getenv("TV_BENCH_REPOSITORY");
+  if (root == nullptr || *root == '\0') {
+    state.SkipWithError("TV_BENCH_REPOSITORY names no work tree");
+    return;
+  }
+  WalkRepeatedly(state, root, state.range(0) != 0);
+}
+BENCHMARK(BM_WalkRepository)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,11 +1,16 @@
 #include "reports/json_report.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <future>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "reports/result_texts.h"
 #include "reports/text_reports.h"
@@ -76,22 +81,64 @@ class RowObject {
   Json* values_[8];
 };
 
-// A name as UTF-8 text into a string value, reusing its room.
-void SetName(Json& value, const std::string& name, CodePage cp) {
-  std::string& text = value.get_ref<std::string&>();
-  if (IsValidUtf8(name)) {
-    text.assign(name);
-  } else {
-    text = NameToUtf8(name, cp);
-  }
-}
-
 // The lines, code, comment, blank and ratio values, the last four from
 // their texts.
 void SetCounts(Json* const* values, uint64_t lines, const std::string* cells) {
   *values[0] = lines;
   for (int i = 0; i < 3; ++i) *values[i + 1] = LeadingNumber(cells[i]);
   *values[4] = ShownPercent(cells[3]);
+}
+
+// The rows of a part of the files array and their line total.
+struct RowsText {
+  std::string text;
+  uint64_t lines = 0;
+};
+
+// Fewer rows than this are written on one core.
+constexpr size_t kRowsPerSlice = 8192;
+
+// `rows` as members of the files array after `start`, each on a line of its
+// own (one row a line, for readers and line tools) and after a comma unless
+// `start` opens the array.
+RowsText WriteRows(std::span<const ResultRow> rows, CodePage cp, std::string start) {
+  RowsText out;
+  const bool opens_array = !start.empty();
+  out.text = std::move(start);
+  out.text.reserve(out.text.size() + 220 * rows.size() + 200);
+  RowObject plain(false);
+  std::optional<RowObject> with_bytes;  // made for the first path that is not UTF-8
+  for (const ResultRow& row : rows) {
+    RowObject* object = &plain;
+    const bool text_path = IsValidUtf8(row.path);
+    if (!text_path) {
+      if (!with_bytes) with_bytes.emplace(true);
+      object = &*with_bytes;
+      object->PathBytes() = LowerHex(row.path);
+    }
+    RowObject& o = *object;
+    std::string& path = o[0].get_ref<std::string&>();
+    if (text_path) {
+      path.assign(row.path);
+    } else {
+      path = NameToUtf8(row.path, cp);
+    }
+    // The name cell shows the path as text, so it is UTF-8 whenever the
+    // path is.
+    std::string& name = o[1].get_ref<std::string&>();
+    if (text_path) {
+      name.assign(row[kName]);
+    } else {
+      name = NameToUtf8(row[kName], cp);
+    }
+    o[2].get_ref<std::string&>() = kFamilyNames[static_cast<int>(row.family)];
+    const uint64_t lines = LeadingNumber(row[kLines]);
+    out.lines += lines;
+    SetCounts(o.Counts(), lines, &row[kCode]);
+    out.text += opens_array && &row == &rows.front() ? "\n" : ",\n";
+    out.text += o.Text();
+  }
+  return out;
 }
 
 }  // namespace
@@ -102,36 +149,39 @@ bool IsJsonReportName(std::string_view path) {
   return LowerAscii(path.substr(path.size() - kSuffix.size()), CodePage::Utf8) == kSuffix;
 }
 
-std::string JsonReportText(const BatchResults& results, CodePage cp) {
+namespace {
+
+// The report's bytes in pieces, in order: the head with the first rows, the
+// other slices of rows, then the totals. A large run's rows are written in
+// slices on the processor's cores, and the pieces are written to the file
+// one after the other, never copied into one text.
+std::vector<std::string> JsonReportPieces(const BatchResults& results, CodePage cp) {
   Json head;
   head["program"] = "tallyvane";
   head["version"] = kJsonReportVersion;
   head["selection"] = NameToUtf8(results.selection, cp);
   std::string text = head.dump(-1, ' ', false, kReplace);
   text.pop_back();  // its closing brace: the files and the totals follow
-  text.reserve(text.size() + 220 * results.rows.size() + 200);
   text += ",\"files\":[";
 
-  // One row a line, for readers and line tools.
-  RowObject plain(false);
-  std::optional<RowObject> with_bytes;  // made for the first path that is not UTF-8
-  uint64_t row_lines = 0;
-  for (const ResultRow& row : results.rows) {
-    RowObject* object = &plain;
-    if (!IsValidUtf8(row.path)) {
-      if (!with_bytes) with_bytes.emplace(true);
-      object = &*with_bytes;
-      object->PathBytes() = LowerHex(row.path);
-    }
-    RowObject& o = *object;
-    SetName(o[0], row.path, cp);
-    SetName(o[1], row[kName], cp);
-    o[2].get_ref<std::string&>() = kFamilyNames[static_cast<int>(row.family)];
-    const uint64_t lines = LeadingNumber(row[kLines]);
-    row_lines += lines;
-    SetCounts(o.Counts(), lines, &row[kCode]);
-    text += &row == &results.rows.front() ? "\n" : ",\n";
-    text += o.Text();
+  const std::span<const ResultRow> rows = results.rows;
+  const size_t slices = std::clamp<size_t>(
+      std::min<size_t>(rows.size() / kRowsPerSlice, std::thread::hardware_concurrency()), 1, 8);
+  std::vector<std::future<RowsText>> others;
+  const size_t per_slice = (rows.size() + slices - 1) / slices;
+  for (size_t k = 1; k < slices; ++k) {
+    const auto slice = rows.subspan(std::min(rows.size(), k * per_slice));
+    others.push_back(std::async(std::launch::async, WriteRows,
+                                slice.first(std::min(slice.size(), per_slice)), cp, std::string()));
+  }
+  std::vector<std::string> pieces;
+  RowsText written = WriteRows(rows.first(std::min(rows.size(), per_slice)), cp, std::move(text));
+  uint64_t row_lines = written.lines;
+  pieces.push_back(std::move(written.text));
+  for (std::future<RowsText>& other : others) {
+    written = other.get();
+    row_lines += written.lines;
+    pieces.push_back(std::move(written.text));
   }
 
   const SummaryTexts& s = results.summary;
@@ -143,14 +193,22 @@ std::string JsonReportText(const BatchResults& results, CodePage cp) {
   for (size_t i = 0; i < std::size(kCountKeys); ++i) counts[i] = &totals[kCountKeys[i]];
   const std::string cells[4] = {s.code, s.comment, s.blank, s.ratio};
   SetCounts(counts, has_line_total ? LeadingNumber(s.lines) : row_lines, cells);
-  text += "\n],\"totals\":";
-  text += totals.dump(-1, ' ', false, kReplace);
-  text += "}\n";
+  pieces.push_back("\n],\"totals\":" + totals.dump(-1, ' ', false, kReplace) + "}\n");
+  return pieces;
+}
+
+}  // namespace
+
+std::string JsonReportText(const BatchResults& results, CodePage cp) {
+  std::string text;
+  for (const std::string& piece : JsonReportPieces(results, cp)) text += piece;
   return text;
 }
 
 ReportResult WriteJsonReport(const std::string& path, const BatchResults& results, CodePage cp) {
-  return WriteReportFile(path, JsonReportText(results, cp));
+  const std::vector<std::string> pieces = JsonReportPieces(results, cp);
+  const std::vector<std::string_view> views(pieces.begin(), pieces.end());
+  return WriteReportFile(path, views);
 }
 
 }  // namespace tv

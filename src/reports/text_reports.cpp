@@ -82,16 +82,23 @@ ReportResult SystemFailure(ReportFailure kind, const std::string& path, const ch
   return Failure(kind, path, std::string(what) + ": " + std::strerror(errno));
 }
 
-// `begin_failure` is the kind reported when the file cannot be opened at all.
-ReportResult WriteReplacing(const std::string& path, std::string_view bytes,
+// Writes `pieces` one after the other as the file's bytes. `begin_failure`
+// is the kind reported when the file cannot be opened at all.
+ReportResult WriteReplacing(const std::string& path, std::span<const std::string_view> pieces,
                             ReportFailure begin_failure) {
   if (ReportResult refused = CheckReportTarget(path); !refused.ok) return refused;
   AtomicFileWriter writer;
   if (!writer.Begin(path)) return Failure(begin_failure, path, writer.error());
-  if (!writer.Write(bytes) || !writer.Commit()) {
-    return Failure(ReportFailure::WriteFailed, path, writer.error());
+  for (std::string_view piece : pieces) {
+    if (!writer.Write(piece)) return Failure(ReportFailure::WriteFailed, path, writer.error());
   }
+  if (!writer.Commit()) return Failure(ReportFailure::WriteFailed, path, writer.error());
   return {};
+}
+
+ReportResult WriteReplacing(const std::string& path, std::string_view bytes,
+                            ReportFailure begin_failure) {
+  return WriteReplacing(path, std::span(&bytes, 1), begin_failure);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -229,8 +236,8 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
   return Utf8ToAnsi(text, cp);
 }
 
-ReportResult WriteReportFile(const std::string& path, std::string_view bytes) {
-  return WriteReplacing(path, bytes, ReportFailure::CannotCreate);
+ReportResult WriteReportFile(const std::string& path, std::span<const std::string_view> pieces) {
+  return WriteReplacing(path, pieces, ReportFailure::CannotCreate);
 }
 
 ReportResult WriteHtmlReport(const std::string& path, const BatchResults& results, CodePage cp) {

@@ -1,6 +1,7 @@
 // The HTML, CSV and TXT reports, and how a report file is written.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,10 +35,10 @@ std::string TxtReportText(const BatchResults& results, std::string_view time_sta
 /// Success when it names a regular file or nothing.
 ReportResult CheckReportTarget(const std::string& path);
 
-/// Writes `bytes` as the whole file at `path`, replacing an existing file
-/// only once the new one is complete; a file that cannot be made is
-/// CannotCreate.
-ReportResult WriteReportFile(const std::string& path, std::string_view bytes);
+/// Writes `pieces`, one after the other, as the whole file at `path`,
+/// replacing an existing file only once the new one is complete; a file
+/// that cannot be made is CannotCreate.
+ReportResult WriteReportFile(const std::string& path, std::span<const std::string_view> pieces);
 
 /// Write the reports, replacing an existing file only once the new one is
 /// complete (the old file survives any failure).

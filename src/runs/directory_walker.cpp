@@ -125,7 +125,7 @@ void WalkDirectory(const std::string& dir, RunList& list, const GatherContext& c
   WalkMemory& memory = ctx.walks != nullptr ? *ctx.walks : own;
   Enter(dir, stack, memory, ctx);
   // Entries are asked about by their path below `dir`.
-  const IgnoreRules ignore(dir, ctx.honor_ignore_files && !stack.empty());
+  const IgnoreRules ignore(dir, ctx.honor_ignore_files && !stack.empty() ? &memory.git : nullptr);
   const size_t below = stack.empty() ? 0 : stack.front().prefix.size();
   while (!stack.empty()) {
     Level& top = stack.back();

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "runs/ignore_rules.h"
 #include "runs/run_list.h"
 
 struct dirent;
@@ -46,10 +47,12 @@ class SubfolderOption {
 };
 
 /// What the walks of one run share: every folder walked so far, by device
-/// and inode, and the sub-folder option.
+/// and inode, the sub-folder option, and the git repositories met when
+/// ignore files are honoured.
 struct WalkMemory {
   std::set<std::pair<dev_t, ino_t>> walked;
   SubfolderOption option;
+  GitRepositories git;
 };
 
 /// Whether the entry `e` of the open folder `dir_fd` is walked as a folder.
