@@ -3,14 +3,8 @@
 // file says how they are written.
 #include "engine/classifiers.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <optional>
 #include <ostream>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "engine/count.h"
 #include "test_util.h"

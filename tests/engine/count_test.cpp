@@ -1,22 +1,15 @@
 // Counting whole files: the fixture files of every family, the classifier
-// contract and the run totals.
+// contract, the abort flag, the run totals, and the per-line classes the
+// source viewer shows weighed against the counter.
 #include "engine/count.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <filesystem>
 #include <future>
-#include <ostream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <map>
 
+#include "engine/line_classes.h"
 #include "engine/source_lines.h"
 #include "test_util.h"
 
@@ -29,14 +22,22 @@ void PrintTo(const FileTally& t, std::ostream* os) {
 
 namespace {
 
+FileTally Weigh(const std::vector<LineClass>& classes) {
+  FileTally t{.total = classes.size()};
+  for (LineClass c : classes) Apply(c, t);
+  return t;
+}
+
 // Each fixture file states its own counts on its first line, after its
-// family's comment marker.
+// family's comment marker. Its per-line classes weigh as its count under
+// either code page.
 TEST(FixtureFiles, CountAsTheirFirstLineStates) {
   // The folder and comment marker of each family, in family order.
   const char* const dirs[][2] = {
       {"cfamily", "//"}, {"sql", "--"}, {"pascal", "//"}, {"basic", "'"}, {"asm", ";"}};
-  for (int family = 0; family < 5; ++family) {
-    const auto [dir, comment] = dirs[family];
+  for (int f = 0; f < 5; ++f) {
+    const auto [dir, comment] = dirs[f];
+    const auto family = static_cast<LanguageFamily>(f);
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(
              std::filesystem::path(TV_TEST_DATA_DIR) / "engine" / dir)) {
@@ -53,16 +54,38 @@ TEST(FixtureFiles, CountAsTheirFirstLineStates) {
       }
       FileTally tally{7, 7, 7, 7};
       RunTotals totals;
-      CountFile(static_cast<LanguageFamily>(family), path, tally, totals, CountOptions{});
+      CountFile(family, path, tally, totals, CountOptions{});
       EXPECT_EQ(tally, expected);
       EXPECT_EQ(CountFileLines(path), tally.total);
       EXPECT_EQ((std::vector<uint64_t>{totals.code, totals.comment, totals.blank}),
                 (std::vector<uint64_t>{tally.code, tally.comment, tally.blank}));
       // The same bytes counted in memory give the same tally.
-      EXPECT_EQ(CountText(static_cast<LanguageFamily>(family), bytes, CodePage::Gbk), expected);
+      EXPECT_EQ(CountText(family, bytes, CodePage::Gbk), expected);
+      for (CodePage cp : {CodePage::Gbk, CodePage::Utf8}) {
+        EXPECT_EQ(Weigh(ClassifyLines(family, bytes, cp)), CountText(family, bytes, cp));
+      }
     }
     EXPECT_GE(files, 3) << dir;
   }
+}
+
+// Lines the counting loop never shows its classifier keep the class the open
+// comment or string gives them; a stop ends the classes within one chunk.
+TEST(LineClasses, EachLineKeepsItsOwnClass) {
+  for (const test::TableCase& c : test::ReadEscapedTableCases("engine/line_class_cases.tsv")) {
+    SCOPED_TRACE(c.line);
+    const auto family = static_cast<LanguageFamily>(std::stoi(c.in[0]));
+    const std::vector<LineClass> got = ClassifyLines(family, c.in[1], CodePage::Gbk);
+    std::string letters;
+    for (LineClass k : got) letters += "BKMXD"[static_cast<int>(k)];
+    EXPECT_EQ(letters, c.out[0]);
+    EXPECT_EQ(Weigh(got), CountText(family, c.in[1], CodePage::Gbk));
+  }
+  std::string lines;
+  for (int i = 0; i < 100000; ++i) lines += "x;\n";
+  const std::atomic<bool> stop{true};
+  EXPECT_EQ(ClassifyLines(LanguageFamily::CFamily, lines, CodePage::Gbk, &stop).size(),
+            (kStopCheckBytes + 2) / 3);
 }
 
 // ---------------------------------------------------------------- contract
@@ -113,77 +136,74 @@ TEST(CountContract, EntriesThatCannotBeReadCountNothing) {
   counted.get();
 }
 
-// The files of one run, in order and through one set of run totals: each
-// entry, CountFile and CountText give the same tally whatever was counted
-// before, and the progress grows by each file's lines.
+// The abort flag is read once per chunk: set, it ends the count of a file at
+// once; clear or not passed at all, it changes nothing.
+TEST(CountContract, ASetAbortFlagEndsTheCountBeforeTheNextChunk) {
+  // About 1.5 MB: many chunks of every reader, with code, comments and blanks.
+  std::string text;
+  for (int i = 0; i < 50000; ++i) text += "int x; /* c */\n\n-- ' ; {c}\n";
+  test::TempDir dir;
+  const std::string path = dir / "big.src";
+  test::WriteFile(path, text);
+  ASSERT_EQ(CountTextLines(text), 150000u);
+  const std::atomic<int> clear{0}, set{1};
+  const std::atomic<int>* const flags[] = {nullptr, &clear, &set};
+  for (const std::atomic<int>* flag : flags) {
+    SCOPED_TRACE(flag == nullptr ? "no flag" : flag == &set ? "flag set" : "flag clear");
+    EXPECT_EQ(CountFileLines(path, flag), flag == &set ? 0u : 150000u) << "the line count";
+    for (int family = 0; family < 5; ++family) {
+      SCOPED_TRACE(family);
+      const auto f = static_cast<LanguageFamily>(family);
+      FileTally tally;
+      RunTotals totals;
+      std::atomic<uint64_t> progress{0};
+      CountFile(f, path, tally, totals, {CodePage::Gbk, &progress, flag});
+      EXPECT_EQ(tally, flag == &set ? FileTally{} : CountText(f, text, CodePage::Gbk));
+      EXPECT_EQ(totals.code + totals.comment + totals.blank,
+                tally.code + tally.comment + tally.blank);
+      EXPECT_EQ(progress.load(), tally.total) << "progress matches what was counted";
+    }
+  }
+}
+
+// The files of run_files.tsv, in order and through one set of run totals:
+// each entry, CountFile and CountText give the same tally whatever was
+// counted before, and the progress grows by each file's lines.
 TEST(CountContract, FilesOfARun) {
   using Entry = void (*)(const std::string&, FileTally&, RunTotals&, const CountOptions&);
   using F = LanguageFamily;
-  std::string big;
+  const std::map<std::string, std::pair<Entry, F>> entries = {
+      {"c", {CountCFamilyFile, F::CFamily}}, {"java", {CountJavaFile, F::CFamily}},
+      {"sql", {CountSqlFile, F::Sql}},       {"pascal", {CountPascalFile, F::Pascal}},
+      {"basic", {CountBasicFile, F::Basic}}, {"asm", {CountAsmFile, F::Assembly}}};
+  std::vector<test::TableCase> rows = test::ReadEscapedTableCases("engine/run_files.tsv");
+  std::string big;  // many read chunks
   for (int i = 0; i < 10000; ++i) big += (i % 3 == 0) ? "\n" : "int a; // b\n";
-  const std::string mixed = "// a\n-- b\n' c\n; d\n{ e }\nx\n";  // counts differ by family
-  const std::string next_c = "int a;\n*/\ns = \"/*\";\n", next_pas = "x;\n}\n{ c } // d\ny;\n";
-  struct Row {
-    Entry count;
-    LanguageFamily family;
-    std::string text;
-    FileTally expected;
-    CodePage cp = CodePage::Gbk;
-  };
-  std::vector<Row> rows = {
-      {CountCFamilyFile, F::CFamily, mixed, {6, 5, 1, 0}},
-      {CountJavaFile, F::CFamily, mixed, {6, 5, 1, 0}},
-      {CountSqlFile, F::Sql, mixed, {6, 5, 1, 0}},
-      {CountPascalFile, F::Pascal, mixed, {6, 4, 2, 0}},
-      {CountBasicFile, F::Basic, mixed, {6, 5, 1, 0}},
-      {CountAsmFile, F::Assembly, mixed, {6, 5, 1, 0}},
-      // The same file alone and after one that ends inside a comment with the
-      // string flags pending (C) or the seen flags set (Pascal).
-      {CountCFamilyFile, F::CFamily, next_c, {3, 2, 1, 0}},
-      {CountCFamilyFile, F::CFamily, "s = \"/* //\";\n/* open\n", {2, 1, 1, 0}},
-      {CountCFamilyFile, F::CFamily, next_c, {3, 2, 1, 0}},
-      {CountPascalFile, F::Pascal, next_pas, {4, 3, 1, 0}},
-      {CountPascalFile, F::Pascal, "{ a//b }\n(* c\n", {2, 0, 2, 0}},
-      {CountPascalFile, F::Pascal, next_pas, {4, 3, 1, 0}},
-      // The code page of the options reaches the classifier.
-      {CountPascalFile, F::Pascal, "{ \x81} x\ny;\n", {2, 0, 2, 0}},
-      {CountPascalFile, F::Pascal, "{ \x81} x\ny;\n", {2, 2, 1, 0}, CodePage::Utf8},
-      {CountCFamilyFile, F::CFamily, "int a;\n// b\n\nc(); // d\n", {4, 2, 2, 1}},
-      {CountSqlFile, F::Sql, "SELECT 1;\n-- x\n", {2, 1, 1, 0}},
-      {CountCFamilyFile, F::CFamily, "a\n\nb", {3, 2, 0, 1}},
-      {CountCFamilyFile, F::CFamily, "\r\n\r\n", {2, 0, 0, 2}},
-      {CountCFamilyFile, F::CFamily, "a = 1; /* x */ b = 2;\n", {1, 2, 1, 0}},
-      {CountCFamilyFile, F::CFamily, big, {10000, 6666, 6666, 3334}},
-      {CountAsmFile, F::Assembly, "a\nb\nc", {3, 3, 0, 0}},
-  };
-  const Entry by_family[] = {CountCFamilyFile, CountSqlFile, CountPascalFile, CountBasicFile,
-                             CountAsmFile};
-  for (int f = 0; f < 5; ++f) {
-    // Lone CRs do not end lines: this is one line.
-    rows.push_back({by_family[f], static_cast<F>(f), "a\rb\r\rc\r", {1, 1, 0, 0}});
-    rows.push_back({by_family[f], static_cast<F>(f), "", {}});
-  }
+  rows.push_back({"10,000 lines", {"c", big}, {"10000", "6666", "6666", "3334"}});
   test::TempDir dir;
   RunTotals totals;
   FileTally sum;
   std::atomic<uint64_t> progress{5};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::PrintToString(r.text.substr(0, 40)));
-    test::WriteFile(dir / "f.txt", r.text);
+  for (const test::TableCase& r : rows) {
+    SCOPED_TRACE(r.line);
+    const auto [count, family] = entries.at(r.in.at(0));
+    const CodePage cp = r.in.size() > 2 ? CodePage::Utf8 : CodePage::Gbk;
+    auto n = [&](size_t i) { return std::stoull(r.out.at(i)); };
+    const FileTally expected{n(0), n(1), n(2), n(3)};
+    test::WriteFile(dir / "f.txt", r.in[1]);
     FileTally direct{100, 100, 100, 100}, dispatched{7, 7, 7, 7};
-    r.count(dir / "f.txt", direct, totals, CountOptions{r.cp, &progress});
-    EXPECT_EQ(direct, r.expected);
-    EXPECT_EQ(progress.load(), 5 + (sum.total += r.expected.total));
-    CountFile(r.family, dir / "f.txt", dispatched, totals, CountOptions{r.cp});
-    EXPECT_EQ(dispatched, r.expected);
-    EXPECT_EQ(CountText(r.family, r.text, r.cp), r.expected);
-    sum.code += 2 * r.expected.code;
-    sum.comment += 2 * r.expected.comment;
-    sum.blank += 2 * r.expected.blank;
+    count(dir / "f.txt", direct, totals, CountOptions{cp, &progress});
+    EXPECT_EQ(direct, expected);
+    EXPECT_EQ(progress.load(), 5 + (sum.total += expected.total));
+    CountFile(family, dir / "f.txt", dispatched, totals, CountOptions{cp});
+    EXPECT_EQ(dispatched, expected);
+    EXPECT_EQ(CountText(family, r.in[1], cp), expected);
+    sum.code += 2 * expected.code;
+    sum.comment += 2 * expected.comment;
+    sum.blank += 2 * expected.blank;
   }
-  EXPECT_EQ(totals.code, sum.code);
-  EXPECT_EQ(totals.comment, sum.comment);
-  EXPECT_EQ(totals.blank, sum.blank);
+  EXPECT_EQ((std::vector<uint64_t>{totals.code, totals.comment, totals.blank}),
+            (std::vector<uint64_t>{sum.code, sum.comment, sum.blank}));
   // The pre-counted line total is the run's business, not the classifier's.
   EXPECT_EQ(totals.lines, 0u);
 }
@@ -193,9 +213,8 @@ TEST(Counters, RunTotalsAddPastThirtyTwoBits) {
   const FileTally big{3'000'000'000u, 3'000'000'000u, 2'500'000'000u, 4'000'000'000u};
   totals.Add(big);
   totals.Add(big);
-  EXPECT_EQ(totals.code, 6'000'000'000u);
-  EXPECT_EQ(totals.comment, 5'000'000'000u);
-  EXPECT_EQ(totals.blank, 8'000'000'000u);
+  EXPECT_EQ((std::vector<uint64_t>{totals.code, totals.comment, totals.blank}),
+            (std::vector<uint64_t>{6'000'000'000u, 5'000'000'000u, 8'000'000'000u}));
   static_assert(sizeof(FileTally{}.total) >= 8 && sizeof(RunTotals{}.lines) >= 8);
 }
 

@@ -1,12 +1,7 @@
 // Reading source files into lines, and the two line trims.
 #include "engine/source_lines.h"
 
-#include <gtest/gtest.h>
-
 #include <initializer_list>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "engine/count.h"
 #include "engine/trim.h"
