@@ -1,10 +1,8 @@
 // The cases of excel_cases.tsv: the report's texts, the driver's connection
 // strings, statements and connections, sheet names, and workbooks and reports
 // read back by an independent reader.
-#include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "reports/excel_report.h"
 #include "test_util.h"
@@ -55,8 +53,10 @@ std::vector<std::string> Evaluate(const std::vector<std::string>& in, const std:
     for (size_t i = 7; i + 6 <= in.size(); i += 6) {
       results.rows.push_back({in[i], in[i + 1], in[i + 2], in[i + 3], in[i + 4], in[i + 5]});
     }
-    std::filesystem::create_directories(std::filesystem::path(dir + "/" + in[1]).parent_path());
-    ReportResult result = WriteExcelReport(dir + "/" + in[1], results);
+    const std::filesystem::path path = dir + "/" + in[1];
+    std::filesystem::create_directories(path.parent_path());
+    ReportResult result = WriteExcelReport(path, results);
+    EXPECT_EQ(test::FolderEntries(path.parent_path()), std::vector{path.filename().string()});
     return result.ok ? test::ReadXls(dir + "/" + in[1]) : std::vector{result.error};
   }
   EXPECT_EQ(kind, "execute");

@@ -1,12 +1,8 @@
-// Workbooks too large for the case file, read back by an independent reader;
-// the reports that are refused and the files they leave.
+// Workbooks too large for the case file, read back by an independent reader.
+// How reports are refused is in tests/data/reports/failures.tsv.
 #include "reports/excel_report.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <filesystem>
 
 #include "platform/atomic_file.h"
 #include "test_util.h"
@@ -89,39 +85,6 @@ TEST(ExcelReportTest, RowsBeyondOneSheetGoOnInTheNext) {
   EXPECT_GT(test::U32At(bytes, 44), 109u);
   EXPECT_GE(test::U32At(bytes, 72), 1u);
   EXPECT_THAT(test::ReadXls(dir / "r.xls"), ElementsAreArray(want));
-}
-
-// A refused report names its reason and leaves the folder as it was; a later
-// complete one replaces the file and keeps its permission bits. Root may write
-// any file, so the read-only file is tried without capabilities.
-TEST(ExcelReportTest, ReportReplacesTheFileOnlyWhenComplete) {
-  test::TempDir dir;
-  const std::string path = dir / "r.xls";
-  test::WriteFile(path, "old content");
-  ::chmod(path.c_str(), 0440);
-  std::filesystem::create_directory(dir / "folder.xls");
-  auto refusal = [](const ReportResult& r) { return r.ok ? "written" : r.error; };
-  std::string read_only;
-  test::WithoutCapabilities(
-      [&] { read_only = refusal(WriteExcelReport(path, test::ReportOf({"a"}))); });
-  EXPECT_EQ(read_only, path + ": cannot write: Permission denied");
-  ::chmod(path.c_str(), 0640);
-  EXPECT_EQ(refusal(WriteExcelReport(path, test::ReportOf({"a"}), {"SQL Server"})),
-            "没有安装Excel驱动！");
-  // A name longer than any cell holds makes its insert fail.
-  EXPECT_EQ(refusal(WriteExcelReport(path, test::ReportOf({"a", std::string(40000, 'n'), "c"}))),
-            path + ": row 2: column \"文件名称\": a text holds at most 32767 characters");
-  EXPECT_EQ(refusal(WriteExcelReport(dir / "missing/r.xls", test::ReportOf({"a"}))),
-            dir / "missing/r.xls: cannot create: No such file or directory");
-  EXPECT_EQ(refusal(WriteExcelReport(dir / "folder.xls", test::ReportOf({}))),
-            dir / "folder.xls: cannot replace: Is a directory");
-  EXPECT_EQ(test::ReadFile(path), "old content");
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (Lines{"folder.xls", "r.xls"}));
-
-  ASSERT_TRUE(WriteExcelReport(path, test::ReportOf({"a"})).ok);
-  EXPECT_EQ(test::ReadFile(path).substr(0, 4), "\xD0\xCF\x11\xE0");
-  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (Lines{"folder.xls", "r.xls"}));
 }
 
 }  // namespace

@@ -3,11 +3,7 @@
 // tests/data/reports/find_rows.tsv.
 #include "reports/find_rows.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/text.h"
 #include "test_util.h"

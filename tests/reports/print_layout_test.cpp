@@ -2,12 +2,8 @@
 // are in tests/data/reports/print_layout.tsv.
 #include "reports/print_layout.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "reports/result_texts.h"
 #include "test_util.h"

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -44,22 +43,6 @@ TEST(TextReportsTest, MatchTheirGoldenFilesByteForByte) {
   }
 }
 
-TEST(ReportFilesTest, AreReplacedWhenComplete) {
-  test::TempDir dir;
-  const std::string path = dir / "r.txt";
-  test::WriteFile(path, "old report\r\n");
-  std::filesystem::permissions(path, std::filesystem::perms(0640));
-  ASSERT_TRUE(WriteTxtReport(path, SampleResults(), TxtMode::Overwrite, CodePage::Utf8).ok);
-  EXPECT_EQ(test::ReadFile(path).find("old report"), std::string::npos);
-  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
-  test::WriteFile(dir / "real.csv", "old");
-  std::filesystem::create_symlink(dir / "real.csv", dir / "link.csv");
-  ASSERT_TRUE(WriteCsvReport(dir / "link.csv", SampleResults(), CodePage::Gbk).ok);
-  EXPECT_EQ(test::ReadFile(dir / "real.csv"), CsvReportText(SampleResults(), CodePage::Gbk));
-  const std::vector<std::string> left = {"link.csv", "r.txt", "real.csv"};
-  EXPECT_EQ(test::FolderEntries(dir.Path()), left) << "no temporary file is left";
-}
-
 // The writer named in the failure table; "full" runs it with files capped at
 // 64 bytes (SIGXFSZ ignored, so the write fails with EFBIG).
 ReportResult WriteBy(const std::string& writer, const std::string& path, bool full) {
@@ -83,8 +66,9 @@ ReportResult WriteBy(const std::string& writer, const std::string& path, bool fu
   return r;
 }
 
-// A failed write names its kind and reason, and leaves the path as it was
-// (an append is cut back) with no temporary file; a FIFO never blocks.
+// A failed write names its kind and reason (its error names the path too),
+// and leaves the path as it was (an append is cut back); a FIFO never
+// blocks. No write leaves a temporary file.
 TEST(ReportFilesTest, NameTheirKindOfFailure) {
   constexpr const char* kKinds[] = {"none", "create", "open", "write", "driver", "statement"};
   for (const test::TableCase& c : test::ReadTableCases("reports/failures.tsv")) {
@@ -108,6 +92,8 @@ TEST(ReportFilesTest, NameTheirKindOfFailure) {
                                                                   : "changed";
     EXPECT_EQ((std::vector<std::string>{kKinds[static_cast<int>(r.failure)], r.reason, holds}),
               c.out);
+    EXPECT_EQ(r.error,
+              r.ok || r.failure == ReportFailure::NoDriver ? r.reason : path + ": " + r.reason);
     EXPECT_EQ(test::FolderEntries(dir.Path()).size(), holds == "nothing" ? 0u : 1u);
   }
 }

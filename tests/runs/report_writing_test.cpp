@@ -1,18 +1,11 @@
-// The command line writing reports: Excel names that look like
-// connection-string syntax, an interrupted write, no thread to spare.
+// The command line writing reports: an interrupted write, no thread to spare.
 #include <fcntl.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "test_util.h"
 
@@ -58,23 +51,6 @@ int Wait(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return status;
-}
-
-TEST(ExcelReportNames, EveryNameLandsExactlyWhereItPoints) {
-  for (const char* name : {"{draft}.xls", "'v2'.xls", "a;CREATE_DB=elsewhere.xls", "x} y{{.xls",
-                           " a = b ;DBQ=c.xls"}) {
-    SCOPED_TRACE(name);
-    test::TempDir dir;
-    test::WriteFile(dir / "src/a.c", "int a; /* one */\n");
-    const std::string out = dir / "out/" + std::string(name);
-    std::filesystem::create_directory(dir / "out");
-    const int status = Wait(Start(dir, {"-d", dir / "src", "-o", out}));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(test::ReadFile(out).substr(0, 4), "\xD0\xCF\x11\xE0");  // a compound file
-    EXPECT_EQ(test::FolderEntries(dir / "out"), std::vector<std::string>{name});
-    EXPECT_EQ(test::FolderEntries(dir.Path()),
-              (std::vector<std::string>{"Setup.ini", "out", "src"}));
-  }
 }
 
 TEST(InterruptedReport, LeavesNoTemporaryFileAndEndsByTheSignal) {

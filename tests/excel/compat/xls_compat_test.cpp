@@ -1,9 +1,6 @@
 // Reports opened by office suites. They are not dependencies of the test
 // suite, so these checks are a separate program: tools/xls_compat.sh installs
 // the suites, builds it and runs it.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 
 #include "excel/xls_reader.h"
 #include "reports/excel_report.h"
