@@ -1,10 +1,6 @@
-// What a pick in the file dialog selects, and what each selection command
-// does to the window's selection.
+// What each selection command, a pick in the file dialog among them, does to
+// the window's selection.
 #include "runs/file_selection.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
 
 #include "platform/ini.h"
 #include "runs/remembered_paths.h"
@@ -13,50 +9,6 @@
 
 namespace tv {
 namespace {
-
-TEST(ApplyFilePick, ProjectsSourcesAndAllFiles) {
-  test::TempDir dir;
-  test::WriteFile(dir / "p/a.DSP", "SOURCE=.\\m.cpp\r\n");
-  struct Case {
-    int type;
-    std::vector<std::string> picked;
-    bool show_names;
-    const char* message;  // "" when accepted
-    const char* text;
-    std::vector<std::string> run_list;
-  } cases[] = {
-      {1, {"p/a.DSP"}, false, "", "@p/a.DSP", {"@p/m.cpp"}},
-      {1, {"p/a.dsp", "p/b.dsp"}, false, "Sorry，你一次只能选择一个项目文件！", "", {}},
-      {1, {"p/b.dsp", "p/a.cpp"}, false, "所选文件与选择的类型不一致！", "", {}},
-      {4,
-       {"s/a.cpp", "s/b.cpp", "s/c.cpp"},
-       true,
-       "",
-       "a.cpp; b.cpp; c.cpp; ",
-       {"@s/a.cpp", "@s/b.cpp", "@s/c.cpp"}},
-      {10, {"s/x.txt", "s/y"}, false, "", "已选择2个指定的统计文件", {"@s/x.txt", "@s/y"}},
-      {17, {"s/x.txt", "s/y.cpp"}, false, "", "已选择1个指定的统计文件", {"@s/y.cpp"}},
-      {17, {"s/x.txt"}, true, "", "已选择0个指定的统计文件", {}},
-  };
-  auto full = [&](std::string p) { return p[0] == '@' ? dir / p.substr(1) : p; };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.type);
-    FilePick pick{c.type, {}};
-    for (const std::string& p : c.picked) pick.paths.push_back(dir / p);
-    GatherContext ctx;
-    FilePickOutcome out = ApplyFilePick(pick, c.show_names, ctx);
-    EXPECT_EQ(out.accepted, *c.message == '\0');
-    EXPECT_EQ(out.message, c.message);
-    if (!out.accepted) continue;
-    EXPECT_EQ(out.selection.text, full(c.text));
-    std::vector<std::string> expected;
-    for (const std::string& p : c.run_list) expected.push_back(full(p));
-    EXPECT_EQ(out.selection.run_list, expected);
-    EXPECT_EQ(out.selection.directory, full("@" + c.picked[0].substr(0, 2)));
-    EXPECT_EQ(out.selection.all_files, c.type == 17);
-    EXPECT_EQ(out.selection.selection_list.size(), c.type == 17 ? c.picked.size() : 0u);
-  }
-}
 
 std::string Describe(const StartDecision& d) {
   static const char* const kTypes[] = {"FileList", "AllFiles", "OneDirectory", "FolderList",
@@ -73,6 +25,7 @@ std::string Describe(const StartDecision& d) {
   }
   std::string text = std::string("launch ") + kTypes[static_cast<int>(d.request.type)];
   for (const std::string& p : d.request.file_list) text += " " + p;
+  for (const std::string& p : d.request.selection_list) text += " +" + p;
   if (!d.request.path.empty()) text += " " + d.request.path;
   return text;
 }
@@ -81,7 +34,7 @@ TEST(Selection, CommandsMakeTheirSelectionAndStartCountsIt) {
   test::TempDir dir;
   for (const char* f : {"a.c", "b.c", "m.cpp", "src/c.c", "\xD6\xD0\xCE\xC4/d.c", "sel.ini"})
     test::WriteFile(dir / f, "");
-  test::WriteFile(dir / "p.dsp", "SOURCE=.\\m.cpp\r\n");
+  for (const char* p : {"p.dsp", "Q.DSP"}) test::WriteFile(dir / p, "SOURCE=.\\m.cpp\r\n");
   auto fill = [&](std::string s) {
     for (size_t at; (at = s.find("{}")) != std::string::npos;) s.replace(at, 2, dir.Path());
     return s;
@@ -89,6 +42,7 @@ TEST(Selection, CommandsMakeTheirSelectionAndStartCountsIt) {
   for (const test::TableCase& c : test::ReadEscapedTableCases("runs/selection.tsv")) {
     SCOPED_TRACE(c.line);
     Selection selection(CodePage::Gbk);
+    std::string said;  // the refusals of the steps
     std::string steps = c.in.size() > 1 ? c.in[1] : "";
     for (std::istringstream all(steps); std::getline(all, steps, ';');) {
       std::istringstream words(steps);
@@ -97,23 +51,25 @@ TEST(Selection, CommandsMakeTheirSelectionAndStartCountsIt) {
       const bool cancel = arg == "cancel";
       const std::optional<std::string> path =
           cancel ? std::nullopt : std::optional(arg.starts_with("/") ? arg : dir / arg);
-      if (command == "files") {
+      SelectionChange change;
+      if (command == "files" || command == "names") {
         std::optional<FilePickOutcome> outcome;
         if (!cancel) {
           FilePick pick{std::stoi(arg), {}};
           for (std::string name; words >> name;) pick.paths.push_back(dir / name);
-          outcome = ApplyFilePick(pick, false, GatherContext{});
+          outcome = ApplyFilePick(pick, command == "names", GatherContext{});
         }
-        selection.PickFiles(outcome);
+        change = selection.PickFiles(outcome);
       } else if (command == "setfile") {
-        selection.PickSelectionFile(path);
+        change = selection.PickSelectionFile(path);
       } else if (command == "dir") {
-        selection.PickSingleDirectory(path);
+        change = selection.PickSingleDirectory(path);
       } else if (command == "tree") {
-        selection.PickFolderList(cancel ? std::nullopt : std::optional(steps.substr(5)));
+        change = selection.PickFolderList(cancel ? std::nullopt : std::optional(steps.substr(5)));
       } else if (command == "handover") {
-        selection.HandOver(*path);
+        change = selection.HandOver(*path);
       }
+      if (!change.error.empty()) said += (said.empty() ? "" : ";") + std::string(change.error);
     }
     EXPECT_EQ(selection.text(), fill(c.out.at(0)));
     EXPECT_EQ(selection.start_enabled(), c.out.at(1) == "1");
@@ -131,6 +87,7 @@ TEST(Selection, CommandsMakeTheirSelectionAndStartCountsIt) {
       if (!value.empty()) stored += (stored.empty() ? "" : ";") + std::string(key) + "=" + value;
     }
     EXPECT_EQ(stored, fill(c.out.size() > 3 ? c.out[3] : ""));
+    EXPECT_EQ(said, c.out.size() > 4 ? c.out[4] : "");
   }
 }
 

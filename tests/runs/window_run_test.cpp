@@ -1,6 +1,6 @@
 // Runs counted on several threads: rows in list order with their file and
 // family, and aborts that end a run. Stops and the bar are in runs.tsv.
-#include <gtest/gtest.h>
+#include <map>
 
 #include "runs/recording_view.h"
 #include "runs/run.h"
@@ -20,8 +20,7 @@ RunRequest Request(const test::TempDir& dir, SelectionType type, const std::stri
   return r;
 }
 
-// File j has code[j] code lines, a comment, a blank line and the next of five
-// extensions; a big file early lets the workers finish later files first.
+// The cases of run_order.tsv, each counted in a folder of its own.
 TEST(WindowRunTest, RowsFollowTheListOrderAndCarryTheirFileAndFamily) {
   test::TempDir dir;
   RunState state;
@@ -29,48 +28,42 @@ TEST(WindowRunTest, RowsFollowTheListOrderAndCarryTheirFileAndFamily) {
   using S = SelectionType;
   const std::string exts[] = {".c", ".pas", ".sql", ".asm", ".bas"};
   const F families[] = {F::CFamily, F::Pascal, F::Sql, F::Assembly, F::Basic};
-  struct Case {
-    const char* name;
+  const std::map<std::string, S> types = {
+      {"folder", S::OneDirectory}, {"list", S::FileList}, {"all", S::AllFiles}};
+  int n = 0;
+  for (const test::TableCase& c : test::ReadTableCases("runs/run_order.tsv")) {
+    SCOPED_TRACE(c.line);
+    const S type = types.at(c.in.at(1));
+    const int filter = std::stoi(c.in.at(2));
+    const bool command_line = c.in.at(3) == "command line";
+    const std::string folder = dir / ("order" + std::to_string(++n));
     std::vector<uint64_t> code;
-    S type = S::OneDirectory;
-    int filter = 0;  // a file list's type fixes every family: 16 is SQL
-    bool progress = false, command_line = false;
-  };
-  std::vector<uint64_t> falling;
-  for (uint64_t j = 0; j < 30; ++j) falling.push_back((30 - j) * 997);
-  const Case cases[] = {
-      {"big first file", {200000, 1, 2, 3}},
-      {"big first file, progress bar", {200000, 1, 2, 3}, S::OneDirectory, 0, true},
-      {"big middle file, typed file list", {1, 2, 150000, 1, 1, 1, 1, 1, 1, 1, 1}, S::FileList, 16},
-      {"sizes falling over many files, all files", falling, S::AllFiles},
-      {"command line", {100000, 5, 1, 7, 2, 0, 9}, S::OneDirectory, 0, false, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string folder = dir / ("order" + std::to_string(&c - cases));
     std::vector<std::string> names, paths;
-    for (size_t j = 0; j < c.code.size(); ++j) {
+    std::istringstream counts(c.in.at(4));
+    for (uint64_t lines; counts >> lines;) {
+      const size_t j = code.size();
+      code.push_back(lines);
       names.push_back((j < 10 ? "f0" : "f") + std::to_string(j) + exts[j % 5]);
       paths.push_back(folder + "/" + names.back());
       std::string text;
-      for (uint64_t k = 0; k < c.code[j]; ++k) text += "x;\n";
+      for (uint64_t k = 0; k < lines; ++k) text += "x;\n";
       test::WriteFile(paths.back(), text + "// c\n\n");
     }
     test::RecordingView view;
-    view.flags.progress_option = c.progress;
-    RunRequest r = Request(dir, c.type, c.type == S::OneDirectory ? folder : "");
-    (c.type == S::FileList ? r.file_list : r.selection_list) = paths;
-    r.file_type_filter = c.filter;
-    r.command_line = c.command_line;
+    view.flags.progress_option = c.in[3] == "bar";
+    RunRequest r = Request(dir, type, type == S::OneDirectory ? folder : "");
+    (type == S::FileList ? r.file_list : r.selection_list) = paths;
+    r.file_type_filter = filter;
+    r.command_line = command_line;
     ASSERT_EQ(ExecuteRun(r, view.flags, state, view), RunOutcome::Completed);
-    const std::vector<ResultRow>& rows = c.command_line ? state.results.rows : view.rows;
+    const std::vector<ResultRow>& rows = command_line ? state.results.rows : view.rows;
     ASSERT_EQ(rows.size(), paths.size());
     for (size_t j = 0; j < paths.size(); ++j) {
       SCOPED_TRACE(paths[j]);
-      EXPECT_EQ(rows[j][kName], c.type == S::OneDirectory ? paths[j] : names[j]);
-      EXPECT_EQ(rows[j][kLines], std::to_string(c.code[j] + 2));
+      EXPECT_EQ(rows[j][kName], type == S::OneDirectory ? paths[j] : names[j]);
+      EXPECT_EQ(rows[j][kLines], std::to_string(code[j] + 2));
       EXPECT_EQ(rows[j].path, paths[j]);
-      EXPECT_EQ(rows[j].family, c.filter ? F::Sql : families[j % 5]);
+      EXPECT_EQ(rows[j].family, filter ? F::Sql : families[j % 5]);
     }
   }
 }
