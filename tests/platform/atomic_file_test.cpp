@@ -1,14 +1,9 @@
-// Replacing files atomically, creating them only when missing, and making
-// folders.
+// Replacing files atomically and making folders. Creating files only when
+// missing is in safe_write_test.cpp.
 #include "platform/atomic_file.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "test_util.h"
 
@@ -64,17 +59,6 @@ TEST(AtomicFileWriter, FailsWithTheReasonAndChangesNothing) {
     EXPECT_EQ(error, want);
     EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"folder"});
   }
-}
-
-TEST(CreateFileIfMissing, CreatesOnlyWhenNothingIsThere) {
-  test::TempDir dir;
-  EXPECT_TRUE(CreateFileIfMissing(dir / "Setup.ini", "first"));
-  EXPECT_FALSE(CreateFileIfMissing(dir / "Setup.ini", "second"));
-  EXPECT_EQ(test::ReadFile(dir / "Setup.ini"), "first");
-  test::WriteFile(dir / "empty.ini", "");  // an empty file is a file too
-  EXPECT_FALSE(CreateFileIfMissing(dir / "empty.ini", "x"));
-  EXPECT_EQ(test::ReadFile(dir / "empty.ini"), "");
-  EXPECT_EQ(test::FolderEntries(dir.Path()), (Names{"Setup.ini", "empty.ini"}));
 }
 
 TEST(MakeDirectories, CreatesParents) {

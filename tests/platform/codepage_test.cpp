@@ -2,11 +2,6 @@
 // conversions, one case a line in tests/data/platform/codepage-cases.txt.
 #include "platform/codepage.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <string_view>
-
 #include "test_util.h"
 
 namespace tv {

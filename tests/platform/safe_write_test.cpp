@@ -3,16 +3,11 @@
 // and file systems without hard links.
 #include <fcntl.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "platform/atomic_file.h"
 #include "test_util.h"
@@ -184,7 +179,11 @@ TEST(SafeWrite, CreateIfMissingWithoutHardLinksNeverOverwrites) {
     EXPECT_TRUE(CreateFileIfMissing(path, "defaults", use_links));
     EXPECT_FALSE(CreateFileIfMissing(path, "again", use_links));
     EXPECT_EQ(test::ReadFile(path), "defaults");
-    EXPECT_EQ(test::FolderEntries(dir.Path()), std::vector<std::string>{"Setup.ini"});
+    test::WriteFile(dir / "empty.ini", "");  // an empty file is a file too
+    EXPECT_FALSE(CreateFileIfMissing(dir / "empty.ini", "x", use_links));
+    EXPECT_EQ(test::ReadFile(dir / "empty.ini"), "");
+    EXPECT_EQ(test::FolderEntries(dir.Path()),
+              (std::vector<std::string>{"Setup.ini", "empty.ini"}));
     EXPECT_FALSE(CreateFileIfMissing(dir / "no/such/Setup.ini", "x", use_links));
   }
 }

@@ -2,11 +2,7 @@
 // that stands in for the per-user store (scripts: tests/data/settings/).
 #include "settings/folder_history.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
-#include <string>
-#include <vector>
 
 #include "test_util.h"
 

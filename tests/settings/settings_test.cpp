@@ -3,15 +3,8 @@
 // cases are in tests/data/settings/settings-cases.txt.
 #include "settings/settings.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/program_paths.h"
 #include "test_util.h"
@@ -99,17 +92,6 @@ TEST(SetupIniReader, FindsKeysInTheirSectionAndGivesTheCountableRules) {
       EXPECT_EQ(seen, c.out);
     }
   }
-}
-
-TEST(CountableRulesFromSettings, UserListsReachTheDispatchAndTheCountableTest) {
-  test::TempDir dir;
-  test::WriteFile(dir / "Setup.ini",
-                  "[VB User Defined File Type]\r\nType=.vbx;\r\n"
-                  "[ASM User Defined File Type]\r\nType=*.;\r\n");
-  const CountableRules rules = ReadCountableRules(dir / "Setup.ini", kGbk);
-  EXPECT_EQ(SelectClassifier("v1.2/Makefile", rules.lists, kGbk), LanguageFamily::Assembly);
-  EXPECT_TRUE(IsCountableFile("a.vbx", rules, GatheredNames{}, kGbk));
-  EXPECT_FALSE(IsCountableFile("a.q", rules, GatheredNames{}, kGbk));
 }
 
 }  // namespace

@@ -3,12 +3,7 @@
 // run for real.
 #include "shell/desktop_entries.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "platform/codepage.h"
 #include "test_util.h"
