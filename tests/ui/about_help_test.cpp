@@ -11,11 +11,9 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include "support/recording_desktop.h"
-#include "support/scripted_dialogs.h"
 #include "support/table_file.h"
+#include "support/window_session.h"
 #include "ui/about_dialog.h"
-#include "ui/main_window.h"
 
 class AboutHelpTest : public QObject {
   Q_OBJECT
@@ -80,20 +78,17 @@ class AboutHelpTest : public QObject {
     for (const QStringList& f : tv::test::ReadTable(QStringLiteral("ui/help_commands.tsv"))) {
       QTemporaryDir manual;
       if (f[1] == "present") QFile(manual.filePath("Help.html")).open(QIODevice::WriteOnly);
-      tv::test::ScriptedDialogs dialogs;
-      tv::test::RecordingDesktop desktop;
-      tv::MainWindow w({manual.filePath("Setup.ini").toStdString(), tv::CodePage::Gbk}, dialogs);
-      w.SetDesktop(desktop);
-      if (f[1] != "program") w.SetManualFolder(manual.path());
-      w.RunCommand(f[0].toInt());
+      tv::test::WindowSession s(manual.filePath("Setup.ini"));
+      if (f[1] != "program") s.w.SetManualFolder(manual.path());
+      s.w.RunCommand(f[0].toInt());
       const QString folder = f[1] == "program" ? qApp->applicationDirPath() : manual.path();
       const QString opened = f[2] == "-"
                                  ? QString()
                                  : QStringLiteral("browser file://") + folder + "/Help.html" + f[2];
-      const auto* about = w.findChild<tv::AboutDialog*>(QStringLiteral("100"));
+      const auto* about = s.w.findChild<tv::AboutDialog*>(QStringLiteral("100"));
       const bool modal = about != nullptr && about->isVisible() && about->isModal();
-      QVERIFY2(desktop.Last() == opened && desktop.calls.size() <= 1 &&
-                   dialogs.Last() == f.value(3) && modal == (f[1] == "about"),
+      QVERIFY2(s.desktop.Last() == opened && s.desktop.calls.size() <= 1 &&
+                   s.dialogs.Last() == f.value(3) && modal == (f[1] == "about"),
                f.join(' ').toUtf8());
     }
   }

@@ -14,40 +14,14 @@
 #include "reports/result_texts.h"
 #include "support/gate.h"
 #include "support/process_memory.h"
-#include "support/recording_desktop.h"
-#include "support/scripted_dialogs.h"
 #include "support/table_file.h"
-#include "ui/controls/sort_list.h"
-#include "ui/main_window.h"
+#include "support/window_session.h"
 #include "ui/properties_dialog.h"
 #include "ui/source_viewer.h"
 
-namespace {
-
+using tv::test::AddTableCases;
+using tv::test::WindowSession;
 using tv::test::WriteBytes;
-
-// A shown main window on settings `ini`, its desktop recording unless `record` is off.
-struct Session {
-  tv::test::ScriptedDialogs dialogs;
-  tv::test::RecordingDesktop desktop;
-  tv::MainWindow w;
-  explicit Session(const QString& ini, bool record = true)
-      : w({ini.toStdString(), tv::CodePage::Gbk}, dialogs) {
-    if (record) w.SetDesktop(desktop);
-    w.show();
-  }
-  // Waits for the run to end and gives the display row of `path`, or -1.
-  int RowOf(const QString& path) {
-    if (!QTest::qWaitFor([&] { return !w.IsRunStarted(); }, 20000)) return -1;
-    QTest::qWait(50);  // the run's last queued rows
-    for (int i = w.Results()->RowCount() - 1; i >= 0; --i) {
-      if (QString::fromStdString(w.Results()->RowAt(i).path) == path) return i;
-    }
-    return -1;
-  }
-};
-
-}  // namespace
 
 class ViewerTest : public QObject {
   Q_OBJECT
@@ -75,19 +49,11 @@ class ViewerTest : public QObject {
     }
   }
 
-  // The cases of the table file `name` under tests/data, each a string list.
-  static void AddCases(const QString& name) {
-    QTest::addColumn<QStringList>("c");
-    for (const QStringList& c : tv::test::ReadTable(name)) {
-      QTest::newRow(qPrintable(c.join(QLatin1Char(' ')))) << c;
-    }
-  }
-
  private slots:
   void init() { QFile::remove(Settings()); }
 
   void viewAndPropertiesHandTheDesktopTheSelectedRowsFile_data() {
-    AddCases(QStringLiteral("ui/viewer_commands.tsv"));
+    AddTableCases(QStringLiteral("ui/viewer_commands.tsv"));
   }
 
   void viewAndPropertiesHandTheDesktopTheSelectedRowsFile() {
@@ -103,7 +69,7 @@ class ViewerTest : public QObject {
                "/ui/viewer/listed/sub/b.c\r\n");
     if (!c[5].isEmpty())
       WriteBytes(Settings(), c[5].replace(QLatin1Char('|'), "\r\n").toStdString());
-    Session s(Settings());
+    WindowSession s(Settings());
     if (c[0] == "hand-over") s.w.HandOverPath(at(c[1]).toStdString());
     if (c[0] == "none") s.w.Results()->AddResultRow({"/x/a.c", "1", "1", "0", "0", "0.00%"});
     if (c[0].toInt() > 0) {
@@ -139,7 +105,7 @@ class ViewerTest : public QObject {
     QCOMPARE(viewer.NoticeText(), QString());
   }
 
-  void shownText_data() { AddCases(QStringLiteral("ui/viewer_shown_text.tsv")); }
+  void shownText_data() { AddTableCases(QStringLiteral("ui/viewer_shown_text.tsv")); }
 
   void shownText() {
     QFETCH(QStringList, c);  // case, bytes in hex, code page, read as, lines
@@ -191,7 +157,7 @@ class ViewerTest : public QObject {
 
   // Several viewers stay open side by side; closing the window closes them.
   void closingTheWindowClosesItsViewers() {
-    Session s(Settings(), /*record=*/false);
+    WindowSession s(Settings(), /*record=*/false);
     for (const char* name : {"a.c", "b.c"}) {
       const QString path = dir_.filePath(QString::fromUtf8(name));
       WriteBytes(path, "x;\n");

@@ -17,12 +17,7 @@ class RecordingDesktop : public Desktop {
     SourceFile file;
   };
 
-  bool OpenWithDefaultProgram(const std::string& path) override {
-    SourceFile file;
-    file.path = path;
-    calls.push_back({QStringLiteral("open"), file});
-    return true;
-  }
+  bool OpenWithDefaultProgram(const std::string& path) override { return Record("open", path); }
   void ViewSource(QWidget*, const SourceFile& file) override {
     calls.push_back({QStringLiteral("view"), file});
   }
@@ -30,15 +25,14 @@ class RecordingDesktop : public Desktop {
     calls.push_back({QStringLiteral("properties"), file});
   }
   bool OpenInBrowser(const QUrl& url) override {
-    SourceFile file;
-    file.path = url.toString().toStdString();
-    calls.push_back({QStringLiteral("browser"), file});
-    return true;
+    return Record("browser", url.toString().toStdString());
   }
-  void MarkTrusted(const QString& path) override {
+  void MarkTrusted(const QString& path) override { Record("trusted", path.toStdString()); }
+  bool Record(const char* what, const std::string& path) {
     SourceFile file;
-    file.path = path.toStdString();
-    calls.push_back({QStringLiteral("trusted"), file});
+    file.path = path;
+    calls.push_back({QString::fromLatin1(what), file});
+    return true;
   }
   /// The last call as "what path", or "" when nothing was asked.
   QString Last() const {

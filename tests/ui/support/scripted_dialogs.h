@@ -28,24 +28,17 @@ class ScriptedDialogs : public Dialogs {
   }
   OpenFileAnswer OpenFiles(QWidget*, const OpenFileRequest& request) override {
     calls.push_back({QStringLiteral("open"), request.title, request});
-    if (answers.empty()) return {};
-    OpenFileAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return Next(answers);
   }
   QString ChooseFolder(QWidget*, const QString& title, const QString& initial_folder) override {
     OpenFileRequest request;
     request.initial_folder = initial_folder;
     calls.push_back({QStringLiteral("folder"), title, request});
-    if (folders.empty()) return {};  // cancelled
-    QString folder = folders.front();
-    folders.pop_front();
-    return folder;
+    return Next(folders);  // "": cancelled
   }
   std::optional<QString> PickFolders(QWidget*, const std::string&, CodePage) override {
     calls.push_back({QStringLiteral("folder tree"), QStringLiteral("请选择需要统计的目录"), {}});
-    const QString kept = folder_trees.empty() ? QString() : folder_trees.front();
-    if (!folder_trees.empty()) folder_trees.pop_front();
+    const QString kept = Next(folder_trees);
     if (kept.isEmpty()) return std::nullopt;  // cancelled
     return kept;
   }
@@ -76,8 +69,7 @@ class ScriptedDialogs : public Dialogs {
                      {}});
     if (pdf_files.empty()) return false;  // cancelled
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf_files.front());
-    pdf_files.pop_front();
+    printer.setOutputFileName(Next(pdf_files));
     return true;
   }
   /// The last call as "caption: text", or "" when nothing was asked.

@@ -1,6 +1,7 @@
 // Files for the widget tests: the rows of a table file under tests/data
 // (one row a line, its fields separated by tabs; empty lines and lines
-// starting with "#" are notes), and whole files read and written.
+// starting with "#" are notes), also as the cases of a data-driven test, and
+// whole files read and written.
 #pragma once
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <QStringList>
+#include <QTest>
 #include <QtGlobal>
 #include <string_view>
 
@@ -22,6 +24,15 @@ inline QList<QStringList> ReadTable(const QString& name) {
       rows << line.split(QLatin1Char('\t'));
   }
   return rows;
+}
+
+/// The rows of the table file `name` as the cases of a data-driven test,
+/// each a string list in the column "c".
+inline void AddTableCases(const QString& name) {
+  QTest::addColumn<QStringList>("c");
+  for (const QStringList& row : ReadTable(name)) {
+    QTest::newRow(qPrintable(row.join(QLatin1Char(' ')))) << row;
+  }
 }
 
 /// The bytes of `path`, or "<no file>" when it cannot be read.
