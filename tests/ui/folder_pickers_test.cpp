@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <fstream>
 
 #include "runs/selection_files.h"
 #include "support/gate.h"
@@ -44,10 +43,11 @@ class FolderPickersTest : public QObject {
     for (const QString& f : folders) list.push_back(Home(f).toStdString());
     QVERIFY(tv::WriteFolderList(Settings().toStdString(), list, tv::CodePage::Gbk));
   }
-  std::unique_ptr<FolderTreeDialog> Open(tv::Dialogs& dialogs, const QByteArray& home = {},
+  tv::test::ScriptedDialogs dialogs_;  // new for each test
+  std::unique_ptr<FolderTreeDialog> Open(const QByteArray& home = {},
                                          FolderTreeDialog::Lister list = {}) {
     auto dialog = std::make_unique<FolderTreeDialog>(
-        Settings().toStdString(), tv::CodePage::Gbk, dialogs, nullptr,
+        Settings().toStdString(), tv::CodePage::Gbk, dialogs_, nullptr,
         (home.isEmpty() ? QFile::encodeName(home_.path()) : home).toStdString(), list);
     dialog->show();
     return dialog;
@@ -59,8 +59,7 @@ class FolderPickersTest : public QObject {
   QTemporaryDir dir_;
   QString History() const { return dir_.filePath(QStringLiteral("history.ini")); }
   void WriteHistory(const QStringList& lines) const {  // as another tool would: CR LF
-    std::ofstream(History().toStdString(), std::ios::binary)
-        << ("[FolderHistory]\r\n" + lines.join("\r\n") + "\r\n").toStdString();
+    WriteBytes(History(), ("[FolderHistory]\r\n" + lines.join("\r\n") + "\r\n").toStdString());
   }
   QStringList Keys() const {  // the history file's keys in key order, as "key=value"
     QSettings ini(History(), QSettings::IniFormat);
@@ -71,13 +70,13 @@ class FolderPickersTest : public QObject {
 
  private slots:
   void init() {
+    dialogs_ = {};
     for (const char* f : {"proj/a/x", "proj/b", "proj/c", "other"}) QDir(home_.path()).mkpath(f);
     QVERIFY(WriteBytes(Settings(), "[OTHER]\r\n"));
   }
 
   void clicks() {
-    tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs);
+    auto dialog = Open();
     QTRY_VERIFY(dialog->IsFilled());
     FolderTree* tree = dialog->Tree();
     Item(*dialog, QStringLiteral("~"))->setExpanded(true);
@@ -106,14 +105,13 @@ class FolderPickersTest : public QObject {
       }
       QVERIFY2(states == row.last(), qPrintable(trace + " gave " + states));
     }
-    QVERIFY(dialogs.calls.empty());
+    QVERIFY(dialogs_.calls.empty());
   }
 
   // Saved folders reopen ticked under the home root; a vanished one is dropped on OK.
   void savedFoldersReopenAndAreWrittenBack() {
     SaveList({"~/proj/a", "~/gone", "~//other/", "relative"});
-    tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs);
+    auto dialog = Open();
     QVERIFY(!dialog->findChild<QAbstractButton*>(QStringLiteral("1015"))->isEnabled());
     QTRY_VERIFY(dialog->IsFilled());
     const QStringList kept{Home("~/other"), Home("~/proj/a")};
@@ -131,15 +129,14 @@ class FolderPickersTest : public QObject {
     QCOMPARE(dialog->KeptText(), "已选择 2 个统计目录:");
     QVERIFY(tv::ReadFolderList(Settings().toStdString(), tv::CodePage::Gbk) ==
             std::vector<std::string>({kept[0].toStdString(), kept[1].toStdString()}));
-    QVERIFY(dialogs.calls.empty());
+    QVERIFY(dialogs_.calls.empty());
   }
 
   void unreadableListIsSaidAndTheTreeStillServes() {
     QFile::remove(Settings());
-    tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs);
+    auto dialog = Open();
     QTRY_VERIFY(dialog->IsFilled());
-    QCOMPARE(dialogs.Last(), "Error: 'Setup.ini' doesn't exist or invalid file format");
+    QCOMPARE(dialogs_.Last(), "Error: 'Setup.ini' doesn't exist or invalid file format");
     dialog->findChild<QAbstractButton*>(QStringLiteral("2"))->click();  // enabled
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QVERIFY(!QFile::exists(Settings()));
@@ -158,8 +155,7 @@ class FolderPickersTest : public QObject {
                                 : home + '/' + QByteArray::number(i),
                       0755) == 0);
     }
-    tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs, home);
+    auto dialog = Open(home);
     QTreeWidgetItem* root = dialog->Tree()->ItemFor(home);
     QSet<int> seen;
     QTimer watch;
@@ -181,8 +177,7 @@ class FolderPickersTest : public QObject {
     SaveList({"~/proj/a"});
     const QByteArray before = ReadBytes(Settings());
     auto gate = std::make_shared<tv::test::Gate>();
-    tv::test::ScriptedDialogs dialogs;
-    auto dialog = Open(dialogs, {}, [gate](const std::string&, const std::atomic<bool>& stop) {
+    auto dialog = Open({}, [gate](const std::string&, const std::atomic<bool>& stop) {
       gate->Pass(stop);
       return std::vector<tv::Subfolder>{};
     });
@@ -203,8 +198,7 @@ class FolderPickersTest : public QObject {
     WriteHistory({"Folder0000=" + a, "Folder0001=" + dir_.filePath("gone"), "Folder0002=" + src,
                   "Folder0003=" + cap, "Folder=" + cap});
     const QStringList before = Keys();
-    tv::test::ScriptedDialogs dialogs;
-    tv::FolderChooserDialog chooser(nullptr, dialogs, QStringLiteral("选择目录:"), a, History());
+    tv::FolderChooserDialog chooser(nullptr, dialogs_, QStringLiteral("选择目录:"), a, History());
     QComboBox* combo = chooser.HistoryCombo();
     auto* ok = chooser.findChild<QPushButton*>(QStringLiteral("1003"));
     auto* box = chooser.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
@@ -234,9 +228,9 @@ class FolderPickersTest : public QObject {
       const bool refused = chosen.isEmpty();
       QCOMPARE((QVariantList{chooser.isVisible(), chooser.result(), chooser.ChosenFolder()}),
                (QVariantList{refused, refused ? 0 : int(QDialog::Accepted), chosen}));
-      QCOMPARE(dialogs.Last(), refused ? refusal.arg(text.trimmed()) : QString());
-      if (refused) QCOMPARE(dialogs.calls.back().icon, tv::MessageIcon::None);
-      dialogs.calls.clear();
+      QCOMPARE(dialogs_.Last(), refused ? refusal.arg(text.trimmed()) : QString());
+      if (refused) QCOMPARE(dialogs_.calls.back().icon, tv::MessageIcon::None);
+      dialogs_.calls.clear();
       QCOMPARE(Keys().mid(0, refused ? 5 : 2),  // nothing written, or the folder written on top
                (refused ? before : QStringList{"Folder=" + chosen, "Folder0000=" + chosen}));
     }
@@ -245,9 +239,9 @@ class FolderPickersTest : public QObject {
 
     // Without a last text the first item stands in the edit field, else the last text, item or not.
     WriteHistory({"Folder0000=" + a});
-    tv::FolderChooserDialog bare(nullptr, dialogs, QString(), a, History());
+    tv::FolderChooserDialog bare(nullptr, dialogs_, QString(), a, History());
     WriteHistory({"Folder0000=" + a, "Folder=" + dir_.filePath("typed")});
-    tv::FolderChooserDialog again(nullptr, dialogs, QString(), a, History());
+    tv::FolderChooserDialog again(nullptr, dialogs_, QString(), a, History());
     QCOMPARE((QStringList{bare.HistoryCombo()->currentText(), again.HistoryCombo()->currentText()}),
              (QStringList{a, dir_.filePath("typed")}));
     QCOMPARE(again.HistoryCombo()->count(), 1);

@@ -20,17 +20,18 @@
 #include <QTimer>
 #include <csignal>
 #include <fstream>
-#include <future>
 
 #include "platform/single_instance.h"
 #include "reports/results.h"
 #include "runs/selection_files.h"
+#include "support/gate.h"
 #include "support/table_file.h"
 #include "support/window_session.h"
 #include "ui/find_dialog.h"
 
 using tv::MainWindow;
 using tv::test::AddTableCases;
+using tv::test::Gate;
 using tv::test::WindowSession;
 using tv::test::WriteBytes;
 
@@ -151,7 +152,7 @@ class MainWindowTest : public QObject {
       QVERIFY2(text.contains("Path2=" + in_tree(shown).toUtf8()), text.constData());
   }
 
-  // A handed-over run, held or not after its second file by the test gate, ends with the normal
+  // A handed-over run, held or not after its second file by a gate, ends with the normal
   // cursor, rows, notice, totals and bar; a held one shows the bar move and stops on a press.
   void runs_data() { AddTableCases(QStringLiteral("ui/main_window_runs.tsv")); }
 
@@ -164,19 +165,14 @@ class MainWindowTest : public QObject {
       WriteBytes(tree.filePath(f), "int x; // one\n\n");
     WriteBytes(Settings(), "[OTHER]\r\nShowProcPercent=" + progress.toStdString() + "\r\n");
     WindowSession s(Settings());
-    std::promise<void> reached, go_on;
-    std::shared_future<void> released = go_on.get_future().share();
-    auto release = qScopeGuard([&] { go_on.set_value(); });  // before the window goes
-    s.w.SetRunGate([&](size_t accepted) {
-      if (held && accepted == 2) {
-        reached.set_value();
-        released.wait();
-      }
+    auto gate = std::make_shared<Gate>();
+    s.w.SetRunGate([gate, held](size_t accepted) {
+      if (held && accepted == 2) gate->Pass(std::atomic<bool>{});
     });
     s.w.HandOverPath(tree.path().toStdString());
     QCOMPARE(s.w.cursor().shape(), Qt::WaitCursor);  // until the run's end arrives
     if (held) {
-      reached.get_future().wait();  // the run holds after its second file
+      QTRY_COMPARE(gate->state, Gate::kReached);  // the run holds after its second file
       QTRY_COMPARE(s.w.Results()->RowCount(), 2);
       QTest::qWait(120);  // a few ticks of the bar's timer
       const int bar = s.w.BarValue();
@@ -184,8 +180,7 @@ class MainWindowTest : public QObject {
                qPrintable(QString::number(bar)));
       s.w.RunCommand(1006);  // the second press stops the run
       QVERIFY(s.w.Flags().stop_request != 0);
-      release.dismiss();
-      go_on.set_value();
+      gate->state = Gate::kOpened;
     }
     QTRY_COMPARE(s.w.cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(s.w.findChild<QAbstractButton*>("1006")->text(), QStringLiteral("开始统计"));
@@ -247,10 +242,8 @@ class MainWindowTest : public QObject {
     QTemporaryDir tree;
     for (const char* f : {"a.c", "b.c"}) WriteBytes(tree.filePath(f), "int a;\n");
     WindowSession s(Settings());
-    std::promise<void> go_on;
-    std::shared_future<void> released = go_on.get_future().share();
-    auto release = qScopeGuard([&] { go_on.set_value(); });
-    s.w.SetRunGate([&](size_t) { released.wait(); });
+    auto gate = std::make_shared<Gate>();  // holds the run at its first file
+    s.w.SetRunGate([gate](size_t) { gate->Pass(std::atomic<bool>{}); });
     s.dialogs.answers.push_back({true, {tree.filePath("a.c")}, 0});  // a .c file as a .dsp project
     bool handed = false;
     s.dialogs.on_message = [&] {
@@ -263,8 +256,7 @@ class MainWindowTest : public QObject {
     QVERIFY(s.w.findChild<QAbstractButton*>(QStringLiteral("1006"))->isEnabled());
     s.w.RunCommand(32782);
     QVERIFY(s.w.Flags().stop_request != 0);
-    release.dismiss();
-    go_on.set_value();
+    gate->state = Gate::kOpened;
     s.w.WaitForRun();
   }
 
