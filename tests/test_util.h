@@ -1,8 +1,10 @@
 // Helpers shared by the test executables: temporary folders and files.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -168,11 +170,25 @@ inline std::string CommandOutput(const std::string& command, int* status = nullp
 }
 
 /// Makes `path` what a table field says stands there: nothing for
-/// "<missing>", a folder for "<folder>", the bytes of the file NAME under
+/// "<missing>", a folder for "<folder>", a FIFO for "<fifo>", a file whose
+/// reading fails for "<failing>", the bytes of the file NAME under
 /// tests/data for "@NAME", else the field's own bytes.
 inline void LayTableFile(const std::string& path, const std::string& field) {
   if (field == "<folder>") std::filesystem::create_directories(path);
   if (field == "<missing>" || field == "<folder>") return;
+  if (field == "<fifo>" || field == "<failing>") {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    if (field == "<failing>") {  // opens as a regular file; reading it fails
+      std::filesystem::create_symlink("/proc/self/mem", path);
+      return;
+    }
+    // Held open for reading and writing for the rest of the process, so an
+    // open of it can never block.
+    if (::mkfifo(path.c_str(), 0600) != 0 || ::open(path.c_str(), O_RDWR | O_NONBLOCK) < 0) {
+      ADD_FAILURE() << "cannot make the FIFO " << path;
+    }
+    return;
+  }
   WriteFile(path, field.rfind('@', 0) == 0
                       ? ReadFile(std::string(TV_TEST_DATA_DIR) + "/" + field.substr(1))
                       : field);

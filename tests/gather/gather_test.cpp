@@ -266,14 +266,6 @@ TEST(ParseCountTest, FollowsCDecimalConversion) {
   for (const auto& [text, count] : cases) EXPECT_EQ(ParseCount(text), count) << text;
 }
 
-TEST_F(GatherTest, BinarySelectionFilesNeverHang) {
-  std::mt19937 random(11);
-  std::string binary(1 << 16, '\0');
-  for (char& c : binary) c = static_cast<char>(random());
-  EXPECT_NO_FATAL_FAILURE(GatherSelection(binary));
-  EXPECT_NO_FATAL_FAILURE(GatherSelection("[Selected Files]\nTotalFileNum=9\n" + binary));
-}
-
 TEST_F(GatherTest, HundredThousandSelectedFilesAllCome) {
   std::string text = "[Selected Files]\r\nTotalFileNum=100000\r\n";
   for (int k = 1; k <= 100000; ++k) {
@@ -358,16 +350,13 @@ TEST(ProjectFileTest, MemberPathTakesTheEntryThatShowsAsItsText) {
   for (const auto& c : cases) EXPECT_EQ(ResolveMemberPath(root, c.text, c.cp), c.want) << c.text;
 }
 
-TEST(ProjectFileTest, BinaryProjectsNeverHang) {
+// A project whose main source is binary gives its main source and the units
+// its binary text names.
+TEST(ProjectFileTest, BinaryMainSourceGivesItsUnits) {
   TempDir tree;
   std::mt19937 random(7);
   std::string binary(1 << 16, '\0');
   for (char& c : binary) c = static_cast<char>(random());
-  for (const char* name : {"b.dsp", "b.vcproj", "b.bpr", "b.vbp", "b.vbg", "b.dpr", "b.csproj"}) {
-    WriteFile(tree / name, binary);
-    EXPECT_NO_FATAL_FAILURE(Members(tree / name));
-  }
-  // A project whose main source is itself binary.
   WriteFile(tree / "bin.cpp", binary + "\nUSEUNIT(\"u.cpp\")\n");
   WriteFile(tree / "bin.bpr", "<MAINSOURCE value=\"bin.cpp\"/>");
   EXPECT_THAT(Members(tree / "bin.bpr"), ElementsAre(tree / "bin.cpp", tree / "u.cpp"));

@@ -90,15 +90,6 @@ TEST(AtomicFileWriter, FailsWithTheReasonAndChangesNothing) {
   }
 }
 
-TEST(MakeDirectories, CreatesParents) {
-  test::TempDir dir;
-  EXPECT_TRUE(MakeDirectories(dir / "a/b/c"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
-  EXPECT_TRUE(MakeDirectories(dir / "a/b/c"));
-  test::WriteFile(dir / "file", "x");
-  EXPECT_FALSE(MakeDirectories(dir / "file/sub"));
-}
-
 TEST(SafeWrite, LongNamesAreWrittenWhereTheFileFits) {
   test::TempDir dir;
   std::string chinese;

@@ -97,21 +97,6 @@ TEST(RunsFunctionsTest, GiveTheResultsOfTheirTable) {
   }
 }
 
-// Each byte of a name that is not valid text becomes "?" under GBK.
-TEST(RunsFunctionsTest, WriteReportWritesEachFormatOrSaysWhyNot) {
-  test::TempDir dir;
-  const BatchResults results{{{"src/bad\xff\xfename.c", "1", "1", "0", "0", "0.00%"}}, {}};
-  std::string error;
-  for (const std::string name : {"r.htm", "r.csv", "r.txt", "r.xls"})
-    EXPECT_TRUE(
-        WriteReport(dir / name, FormatForPath(name, CodePage::Gbk), results, CodePage::Gbk, error))
-        << error;
-  EXPECT_NE(test::ReadFile(dir / "r.csv").find("\r\nsrc/bad??name.c,1,1,0,0,0.00%\r\n"),
-            std::string::npos);
-  EXPECT_FALSE(WriteReport(dir / "no/r.xls", ReportFormat::Excel, results, CodePage::Gbk, error));
-  EXPECT_EQ(error, dir / "no/r.xls: cannot create: No such file or directory");
-}
-
 // What only shows end to end: exit statuses, output, report paths, kept reports.
 TEST(EndToEndTest, ProgramRunsGiveTheResultsOfTheirTable) {
   test::TempDir dir;

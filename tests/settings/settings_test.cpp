@@ -4,7 +4,6 @@
 #include "settings/settings.h"
 
 #include <array>
-#include <optional>
 
 #include "platform/program_paths.h"
 #include "test_util.h"
@@ -25,12 +24,6 @@ TEST(DefaultSettings, ExactBytesWrittenOnlyWhereNoFileIs) {
     EXPECT_TRUE(WriteDefaultSettings(dir / "sub/Setup.ini", kGbk));
     EXPECT_EQ(test::ReadFile(dir / "sub/Setup.ini"), before == "<missing>" ? golden : before);
   }
-  SetupIniReader reader;
-  ASSERT_TRUE(reader.OpenPath(TV_TEST_DATA_DIR "/settings/default-Setup.ini", kGbk));
-  EXPECT_EQ(GetValueOr(reader, "OTHER", "ShowProcPercent", "0"), "1");
-  reader.Close();
-  EXPECT_FALSE(reader.IsOpen());
-  EXPECT_EQ(GetValueOr(reader, "OTHER", "ShowProcPercent", "0"), "0");
 }
 
 TEST(SettingsPath, BesideAPortableCopyElseInTheConfigurationFolder) {
@@ -54,11 +47,6 @@ TEST(SettingsPath, BesideAPortableCopyElseInTheConfigurationFolder) {
               settings == "beside" ? at(folder) + "Setup.ini" : root + "c/tallyvane/Setup.ini");
     EXPECT_EQ(ManualPath(at(folder)), at(manual));
   }
-  const char* old = std::getenv("TALLYVANE_SETTINGS");
-  const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-  ::setenv("TALLYVANE_SETTINGS", "/some/where/else.ini", 1);
-  EXPECT_EQ(SettingsPath(), "/some/where/else.ini");
-  saved ? ::setenv("TALLYVANE_SETTINGS", saved->c_str(), 1) : ::unsetenv("TALLYVANE_SETTINGS");
 }
 
 TEST(SetupIniReader, FindsKeysInTheirSectionAndGivesTheCountableRules) {

@@ -235,31 +235,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(s.w.BarValueFor(3, 1), 3333);
   }
 
-  // A hand-over that arrives while a refused pick shows its message waits
-  // until the pick has emptied the field, then is counted at once, and the
-  // start button and menu item can stop it.
-  void handOverDuringARefusedPickComesAfterIt() {
-    QTemporaryDir tree;
-    for (const char* f : {"a.c", "b.c"}) WriteBytes(tree.filePath(f), "int a;\n");
-    WindowSession s(Settings());
-    auto gate = std::make_shared<Gate>();  // holds the run at its first file
-    s.w.SetRunGate([gate](size_t) { gate->Pass(std::atomic<bool>{}); });
-    s.dialogs.answers.push_back({true, {tree.filePath("a.c")}, 0});  // a .c file as a .dsp project
-    bool handed = false;
-    s.dialogs.on_message = [&] {
-      if (!std::exchange(handed, true)) s.w.HandOverPath(tree.path().toStdString());
-    };
-    s.w.RunCommand(1012);
-    QCOMPARE(s.dialogs.Last(), QStringLiteral("错误: 所选文件与选择的类型不一致！"));
-    QCOMPARE(s.w.findChild<QLineEdit*>(QStringLiteral("1000"))->text(), tree.path());
-    QVERIFY(s.w.IsRunStarted());
-    QVERIFY(s.w.findChild<QAbstractButton*>(QStringLiteral("1006"))->isEnabled());
-    s.w.RunCommand(32782);
-    QVERIFY(s.w.Flags().stop_request != 0);
-    gate->state = Gate::kOpened;
-    s.w.WaitForRun();
-  }
-
   // A file or folder named in GBK bytes: handed over, it shows as its text
   // and is counted; picked in a dialog that shows it with replacement
   // characters, the file on disk is counted; its row views that very file.
