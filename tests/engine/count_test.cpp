@@ -208,15 +208,5 @@ TEST(CountContract, FilesOfARun) {
   EXPECT_EQ(totals.lines, 0u);
 }
 
-TEST(Counters, RunTotalsAddPastThirtyTwoBits) {
-  RunTotals totals;
-  const FileTally big{3'000'000'000u, 3'000'000'000u, 2'500'000'000u, 4'000'000'000u};
-  totals.Add(big);
-  totals.Add(big);
-  EXPECT_EQ((std::vector<uint64_t>{totals.code, totals.comment, totals.blank}),
-            (std::vector<uint64_t>{6'000'000'000u, 5'000'000'000u, 8'000'000'000u}));
-  static_assert(sizeof(FileTally{}.total) >= 8 && sizeof(RunTotals{}.lines) >= 8);
-}
-
 }  // namespace
 }  // namespace tv

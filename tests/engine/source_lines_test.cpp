@@ -79,12 +79,6 @@ TEST(SourceLines, LongLinesAcrossManyRefills) {
   ExpectLines(spaces + "\r\n" + tabs, {spaces, tabs}, {kDefault});
 }
 
-TEST(SourceLines, CrLfSplitExactlyAtTheDefaultBufferEdge) {
-  // The CR is the last byte of the first buffer, the LF the first of the next.
-  const std::string a(kDefault - 1, 'a'), c(kDefault - 4, 'c');
-  ExpectLines(a + "\r\nb\r\n" + c + "\x1a\nd", {a, "b", c}, {kDefault});
-}
-
 TEST(SourceLines, ReopeningStartsAfresh) {
   test::TempDir dir;
   test::WriteFile(dir / "a.c", "1\n2\n3");

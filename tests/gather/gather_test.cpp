@@ -260,24 +260,6 @@ TEST_F(GatherTest, SubfolderOptionIsReadAgainOnlyWhenTheSettingsChange) {
   }
 }
 
-TEST(ParseCountTest, FollowsCDecimalConversion) {
-  const std::pair<const char*, long long> cases[] = {
-      {"12", 12}, {"\r \t+7z", 7}, {"x7", 0}, {"", 0}, {"-5", 0}, {"2147483648", 2147483647}};
-  for (const auto& [text, count] : cases) EXPECT_EQ(ParseCount(text), count) << text;
-}
-
-TEST_F(GatherTest, HundredThousandSelectedFilesAllCome) {
-  std::string text = "[Selected Files]\r\nTotalFileNum=100000\r\n";
-  for (int k = 1; k <= 100000; ++k) {
-    text += "File" + std::to_string(k) + "=/none/f" + std::to_string(k) + ".c\r\n";
-  }
-  std::vector<std::string> paths = GatherSelection(text);
-  ASSERT_EQ(paths.size(), 100000u);
-  EXPECT_EQ(paths.front(), "/none/f1.c");
-  EXPECT_EQ(paths[99], "/none/f100.c");
-  EXPECT_EQ(paths.back(), "/none/f100000.c");
-}
-
 TEST_F(GatherTest, SelectedValuesAreCutAtThePathLimitNeverInsideACharacter) {
   auto path_of = [](size_t bytes) { return "/" + std::string(bytes - 3, 'd') + ".c"; };
   const std::string ascii = "/" + std::string(4093, 'a');
@@ -315,17 +297,12 @@ std::vector<std::string> Members(const std::string& project) {
 }
 
 TEST(ProjectFileTest, KindIsTheLowerCasedExtension) {
-  const struct {
-    const char* path;
-    bool handed_over, project;
-  } cases[] = {
-      {"/x/a.dsp", true, true},   {"/x/a.bpr", true, true},       {"/x/a.vbp", true, true},
-      {"/x/a.vbg", true, true},   {"/x/a.dpr", true, true},       {"/x/a.csproj", true, true},
-      {"/x/a.DSP", true, true},   {"/x/a.CsProj", true, true},    {"/x/a.vcproj", false, true},
-      {"/x/a.cpp", false, false}, {"/x.dsp/readme", false, false}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsHandedOverProjectFile(c.path, CodePage::Gbk), c.handed_over) << c.path;
-    EXPECT_EQ(IsProjectFile(c.path, CodePage::Gbk), c.project) << c.path;
+  for (const TableCase& c : ReadTableCases("gather/project-kinds.tsv")) {
+    const std::string& path = c.in.at(0);
+    const std::vector<std::string> got = {
+        IsHandedOverProjectFile(path, CodePage::Gbk) ? "yes" : "no",
+        IsProjectFile(path, CodePage::Gbk) ? "yes" : "no"};
+    EXPECT_EQ(got, c.out) << c.line;
   }
 }
 

@@ -121,9 +121,5 @@ TEST(ResultTextsTest, GiveTheTextsOfTheirTable) {
   }
 }
 
-TEST(ReportTimeStampTest, HasTheFixedShape) {
-  EXPECT_TRUE(std::regex_match(ReportTimeStamp(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
-}
-
 }  // namespace
 }  // namespace tv

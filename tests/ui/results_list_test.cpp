@@ -147,25 +147,6 @@ class ResultsListTest : public QObject {
       for (const char* id : {"1054", "1006", "2"}) QVERIFY(Child<QAbstractButton>(id)->isEnabled());
     }
   }
-
-  void enterDoesNothingEscCloses() {
-    Open({QStringLiteral("a.c")}, false);
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    auto* text = Child<QLineEdit>("1000");
-    text->setText(QStringLiteral("a"));
-    for (const char* id : {"1000", "1054", "1006", "1026"}) {
-      Child(id)->setFocus();
-      QTest::keyClick(Child(id), Qt::Key_Return);
-      QTest::keyClick(Child(id), Qt::Key_Enter);
-      QVERIFY2(dialog_->isVisible(), id);
-      QVERIFY2(Child<QLineEdit>("1027")->text().isEmpty(), id);
-      QCOMPARE(list_->SelectedRow(), -1);
-    }
-    QTest::keyClick(text, Qt::Key_Escape);
-    QVERIFY(!dialog_->isVisible());
-    QCOMPARE(dialog_->result(), int(QDialog::Rejected));
-    QVERIFY(dialogs_.calls.empty());
-  }
 };
 
 QTEST_MAIN(ResultsListTest)

@@ -155,29 +155,6 @@ class ViewerTest : public QObject {
     QVERIFY(!gate->waited_for && gate->stop_seen);
   }
 
-  // Several viewers stay open side by side; closing the window closes them.
-  void closingTheWindowClosesItsViewers() {
-    WindowSession s(Settings(), /*record=*/false);
-    for (const char* name : {"a.c", "b.c"}) {
-      const QString path = dir_.filePath(QString::fromUtf8(name));
-      WriteBytes(path, "x;\n");
-      tv::ResultRow row(path.toStdString(), "1", "1", "0", "0", "0.00%");
-      row.path = path.toStdString();
-      s.w.Results()->AddResultRow(row);
-    }
-    for (int row : {0, 1}) {
-      s.w.Results()->SelectRow(row);
-      s.w.RunCommand(1016);
-    }
-    const QList<tv::SourceViewer*> viewers = s.w.findChildren<tv::SourceViewer*>();
-    QCOMPARE(viewers.size(), 2);
-    QCOMPARE(QStringList({viewers[0]->windowTitle(), viewers[1]->windowTitle()}),
-             QStringList({QStringLiteral("a.c"), QStringLiteral("b.c")}));
-    for (auto* v : viewers) QVERIFY(v->isVisible() && v->isWindow());
-    s.w.close();
-    QTRY_COMPARE(s.w.findChildren<tv::SourceViewer*>().size(), 0);
-  }
-
   // The built-in properties: what the file system says and the row's counts.
   void propertiesDialogShowsTheFileAndItsCounts() {
     tv::SourceFile file;
