@@ -157,31 +157,6 @@ TEST_F(GatherTest, StopDuringTheWalkKeepsAPrefixOfTheFullWalk) {
   for (size_t i = 0; i < part.size(); ++i) EXPECT_EQ(part.paths()[i], full.paths()[i]);
 }
 
-// A folder that cannot be opened is listed as a folder and adds nothing. Root
-// opens folders whatever their permission bits, but nobody opens a path
-// longer than the path limit: the folder below `root` is beyond it.
-TEST_F(GatherTest, UnreadableFoldersAddNothing) {
-  std::string root = tree_.Path();
-  while (root.size() < PATH_MAX - 300) root += "/" + std::string(200, 'd');
-  Make("a.c z.c", root);
-  const std::string locked(NAME_MAX, 'L');
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_EQ(::mkdirat(fd, locked.c_str(), 0700), 0);
-  const int sub = ::openat(fd, locked.c_str(), O_RDONLY | O_DIRECTORY);
-  ::close(::openat(sub, "b.c", O_WRONLY | O_CREAT, 0600));
-  RunList list, none;
-  WalkDirectory(root, list, ctx_);
-  WalkDirectory(root + "/" + locked, none, ctx_);
-  WalkDirectory("", none, ctx_);
-  EXPECT_THAT(list.paths(), ElementsAre(root + "/a.c", root + "/z.c"));
-  EXPECT_THAT(none.paths(), ::testing::IsEmpty());
-  // Removing the tree by path would not reach below the limit.
-  ::unlinkat(sub, "b.c", 0);
-  ::close(sub);
-  ::unlinkat(fd, locked.c_str(), AT_REMOVEDIR);
-  ::close(fd);
-}
-
 // Each case of ignore-cases.tsv is laid out in a fresh tree; the walk that
 // honours ignore files keeps what git itself lists there.
 TEST_F(GatherTest, HonouredIgnoreFilesKeepWhatGitLists) {
@@ -337,19 +312,6 @@ TEST(ProjectFileTest, BinaryMainSourceGivesItsUnits) {
   WriteFile(tree / "bin.cpp", binary + "\nUSEUNIT(\"u.cpp\")\n");
   WriteFile(tree / "bin.bpr", "<MAINSOURCE value=\"bin.cpp\"/>");
   EXPECT_THAT(Members(tree / "bin.bpr"), ElementsAre(tree / "bin.cpp", tree / "u.cpp"));
-}
-
-TEST(ProjectFileTest, HundredThousandMembersComeInOrder) {
-  TempDir tree;
-  std::string text;
-  for (int i = 1; i <= 100000; ++i) text += "SOURCE=.\\dir\\f" + std::to_string(i) + ".cpp\r\n";
-  WriteFile(tree / "Dir/f1.cpp", "");
-  WriteFile(tree / "big.dsp", text);
-  std::vector<std::string> members = Members(tree / "big.dsp");
-  ASSERT_EQ(members.size(), 100000u);
-  EXPECT_EQ(members.front(), tree / "Dir/f1.cpp");
-  EXPECT_EQ(members[41], tree / "Dir/f42.cpp");  // missing, under the resolved folder
-  EXPECT_EQ(members.back(), tree / "Dir/f100000.cpp");
 }
 
 }  // namespace

@@ -71,19 +71,15 @@ TEST(JsonReportTest, NamesAndLargeCountsComeBackExactly) {
 // A large run's file gets every row once, in order, with the rows' sum as
 // the line total of a stopped run.
 TEST(JsonReportTest, LargeRunKeepsEveryRowInOrder) {
-  BatchResults results;
+  BatchResults results{{}, {std::string(kStoppedText), "0", "0", "0", "0.00%"}};
   const uint64_t n = 40000;
-  for (uint64_t i = 0; i < n; ++i) {
-    results.rows.push_back({std::to_string(i) + ".c", std::to_string(i), "0", "0", "0", "0.00%"});
-    results.rows.back().path = results.rows.back()[kName];
-  }
-  results.summary = {std::string(kStoppedText), "0", "0", "0", "0.00%"};
+  for (uint64_t i = 0; i < n; ++i)
+    results.rows.push_back({"f.c", std::to_string(i), "0", "0", "0", "0.00%"});
   test::TempDir dir;
   ASSERT_TRUE(WriteJsonReport(dir / "r.json", results, CodePage::Gbk).ok);
   const json doc = json::parse(test::ReadFile(dir / "r.json"));
-  ASSERT_EQ(doc["files"].size(), n);
-  uint64_t out_of_place = 0;
-  for (uint64_t i = 0; i < n; ++i) out_of_place += doc["files"][i]["lines"] != i;
+  uint64_t out_of_place = doc["files"].size() != n;
+  for (uint64_t i = 0; i < n && !out_of_place; ++i) out_of_place += doc["files"][i]["lines"] != i;
   EXPECT_EQ(out_of_place, 0u);
   EXPECT_EQ(doc["totals"]["lines"], n * (n - 1) / 2);
 }
