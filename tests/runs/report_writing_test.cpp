@@ -56,14 +56,14 @@ int Wait(pid_t pid) {
 TEST(InterruptedReport, LeavesNoTemporaryFileAndEndsByTheSignal) {
   test::TempDir dir;
   test::WriteFile(dir / "a.c", "int a;\n");
-  // Many rows keep the workbook's temporary file open long enough to be seen.
+  // Many rows (one file counted each time) keep the temporary file long enough to be seen.
+  test::WriteFile(dir / "Setup.ini", "[CURRENT PATH]\r\nCountSameFileName=1\r\n");
   std::string selection = "[Selected Files]\r\nTotalFileNum=60000\r\n";
   for (int i = 1; i <= 60000; ++i)
     selection += "File" + std::to_string(i) + "=" + (dir / "a.c") + "\r\n";
   test::WriteFile(dir / "list.ini", selection);
   test::WriteFile(dir / "out/r.xls", "old");
-  // The temporary file is waited for by its creation event, which waits in
-  // the queue however busy the machine is.
+  // Its creation event waits in the queue however busy the machine is.
   const int watch = ::inotify_init1(IN_CLOEXEC);
   ASSERT_GE(::inotify_add_watch(watch, (dir / "out").c_str(), IN_CREATE), 0);
   const pid_t pid = Start(dir, {"-s", dir / "list.ini", "-o", dir / "out/r.xls"});
