@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -117,18 +118,15 @@ RowsText WriteRows(std::span<const ResultRow> rows, CodePage cp, std::string sta
       object->PathBytes() = LowerHex(row.path);
     }
     RowObject& o = *object;
-    std::string& path = o[0].get_ref<std::string&>();
-    if (text_path) {
-      path.assign(row.path);
-    } else {
-      path = NameToUtf8(row.path, cp);
-    }
     // The name cell shows the path as text, so it is UTF-8 whenever the
     // path is.
+    std::string& path = o[0].get_ref<std::string&>();
     std::string& name = o[1].get_ref<std::string&>();
     if (text_path) {
+      path.assign(row.path);
       name.assign(row[kName]);
     } else {
+      path = NameToUtf8(row.path, cp);
       name = NameToUtf8(row[kName], cp);
     }
     o[2].get_ref<std::string&>() = kFamilyNames[static_cast<int>(row.family)];
@@ -171,8 +169,12 @@ std::vector<std::string> JsonReportPieces(const BatchResults& results, CodePage 
   const size_t per_slice = (rows.size() + slices - 1) / slices;
   for (size_t k = 1; k < slices; ++k) {
     const auto slice = rows.subspan(std::min(rows.size(), k * per_slice));
-    others.push_back(std::async(std::launch::async, WriteRows,
-                                slice.first(std::min(slice.size(), per_slice)), cp, std::string()));
+    const auto part = slice.first(std::min(slice.size(), per_slice));
+    try {
+      others.push_back(std::async(std::launch::async, WriteRows, part, cp, std::string()));
+    } catch (const std::system_error&) {  // no thread to spare: written here, in turn
+      others.push_back(std::async(std::launch::deferred, WriteRows, part, cp, std::string()));
+    }
   }
   std::vector<std::string> pieces;
   RowsText written = WriteRows(rows.first(std::min(rows.size(), per_slice)), cp, std::move(text));

@@ -51,9 +51,6 @@ class IgnoreRules {
   /// git lists what it tracks whatever the ignore files say.
   bool Ignores(std::string_view relative, bool is_folder) const;
 
-  /// Whether any entry can be left out.
-  bool active() const { return repo_ != nullptr; }
-
  private:
   bool IgnoredByGit(const std::string& path, bool is_folder) const;
 
